@@ -1,0 +1,20 @@
+// Punch: a chain of up to 49 identical first-order all-pass sections per channel.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kMaxPunchSections = 49;
+
+class Punch {
+public:
+    void reset();
+    // trunc(49 x value), kept inside 0..49 for any float (NaN gives 0).
+    static int32_t sectionCount(float lazerPunch);
+    void process(float* left, float* right, int32_t n, float lazerPunch, float sampleRate);
+    void resetIfNotFinite();
+
+    float punchInL[60] = {};
+    float punchOutL[60] = {};
+    float punchInR[60] = {};
+    float punchOutR[60] = {};
+};

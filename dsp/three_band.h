@@ -1,0 +1,26 @@
+// Three-band mid/side stage: per-band level, stereo width and left/right delay around a movable middle band.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kBandDelayLength = 8192; // positions are used modulo 4096
+constexpr int kBandDelayMask = 4095;
+
+class ThreeBand {
+public:
+    // params: a snapshot of the effect's 35 values. True when any of the nine controls is off-centre.
+    static bool isActive(const float* params);
+    void reset();
+    void process(float* left, float* right, int32_t n, const float* params, float sampleRate);
+    void resetIfNotFinite();
+
+    float svfLowMid = 0, svfBandMid = 0;
+    float svfLowSide = 0, svfBandSide = 0;
+    float bandDelayLowL[kBandDelayLength] = {};
+    float bandDelayLowR[kBandDelayLength] = {};
+    float bandDelayMidL[kBandDelayLength] = {};
+    float bandDelayMidR[kBandDelayLength] = {};
+    float bandDelayHighL[kBandDelayLength] = {};
+    float bandDelayHighR[kBandDelayLength] = {};
+    uint16_t bandDelayPos = 0;
+};
