@@ -9,7 +9,7 @@
 #include "host/aeffect.h"
 
 class AudioEffect {
-public:
+  public:
     AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
     virtual ~AudioEffect();
 
@@ -71,14 +71,13 @@ public:
                                                      VstIntPtr value, void* ptr, float opt);
     static float VSTCALLBACK getParameterClass(AEffect* e, VstInt32 index);
     static void VSTCALLBACK setParameterClass(AEffect* e, VstInt32 index, float value);
-    static void VSTCALLBACK processClass(AEffect* e, float** inputs, float** outputs,
-                                                  VstInt32 sampleFrames);
+    static void VSTCALLBACK processClass(AEffect* e, float** inputs, float** outputs, VstInt32 sampleFrames);
     static void VSTCALLBACK processClassReplacing(AEffect* e, float** inputs, float** outputs,
                                                   VstInt32 sampleFrames);
     static void VSTCALLBACK processClassDoubleReplacing(AEffect* e, double** inputs, double** outputs,
                                                         VstInt32 sampleFrames);
 
-protected:
+  protected:
     audioMasterCallback audioMaster;
     AEffEditor* editor = nullptr;
     float sampleRate = 44100.0f;

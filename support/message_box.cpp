@@ -61,8 +61,8 @@ int32_t showMessageBox(const char* title, const char* message, const char* butto
     const bool twoButtons = !b2.empty();
 
     if (programOnPath("zenity")) {
-        std::vector<std::string> argv = {"zenity", twoButtons ? "--question" : zenityKind(style), "--title=" + t,
-                                         "--text=" + m, "--no-markup"};
+        std::vector<std::string> argv = {"zenity", twoButtons ? "--question" : zenityKind(style),
+                                         "--title=" + t, "--text=" + m, "--no-markup"};
         if (!b1.empty()) argv.push_back("--ok-label=" + b1);
         if (twoButtons) argv.push_back("--cancel-label=" + b2);
         ProgramResult result = runProgram(argv);
