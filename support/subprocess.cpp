@@ -26,6 +26,19 @@ void rememberDetached(pid_t pid) {
     }
 }
 
+// Adding a file action allocates, and the audio thread launches programs too: the one list that every
+// detached program needs (standard input from /dev/null) is built once, when the module is loaded.
+struct StandardInputFromNull {
+    posix_spawn_file_actions_t actions;
+    bool ready = false;
+    StandardInputFromNull() {
+        ready = posix_spawn_file_actions_init(&actions) == 0 &&
+                posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0;
+    }
+    ~StandardInputFromNull() { posix_spawn_file_actions_destroy(&actions); }
+};
+const StandardInputFromNull detachedActions;
+
 } // namespace
 
 bool programOnPath(const char* name) {
@@ -101,12 +114,9 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
 bool launchProgramDetached(const char* const argv[]) {
     reapFinishedPrograms();
     if (!argv || !argv[0]) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     pid_t pid = 0;
-    int error = posix_spawnp(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int error = posix_spawnp(&pid, argv[0], detachedActions.ready ? &detachedActions.actions : nullptr,
+                                   nullptr, const_cast<char* const*>(argv), environ);
     if (error != 0) return false;
     rememberDetached(pid);
     return true;

@@ -7,6 +7,7 @@
 
 #include "engine/parameter_ids.h"
 #include "stress_signals.h"
+#include "support/message_box.h"
 #include "test_helpers.h"
 
 #if defined(__has_feature)
@@ -29,8 +30,10 @@ inline void noteHeapCall() {
 } // namespace
 
 #ifdef LUMERIC_SANITIZER_ALLOCATOR
-// The sanitizers own malloc; they report every allocation and release to these hooks instead.
-#include <sanitizer/allocator_interface.h>
+// The sanitizers own malloc; they report every allocation and release to these hooks instead. Declared
+// here because GCC ships the runtime without its headers.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onAllocate)(const volatile void*, size_t),
+                                                         void (*onRelease)(const volatile void*));
 namespace {
 void onAllocate(const volatile void*, size_t) {
     noteHeapCall();
@@ -165,6 +168,18 @@ TEST(AudioThreadAllocation, LongRunWithParameterAndProgramChangesAllocatesNothin
             });
         }
         EXPECT_EQ(calls, 0) << "heap calls on the audio thread at " << rate << " Hz";
+    }
+}
+
+// The block driver raises its one-time warning from the audio thread.
+TEST(AudioThreadAllocation, TheDetachedWarningAllocatesNothing) {
+    {
+        FakeDialogProgram zenity("zenity");
+        EXPECT_EQ(heapCallsDuring([] { showMessageBoxDetached("Warning", "launched"); }), 0);
+    }
+    {
+        NoDialogPrograms none;
+        EXPECT_EQ(heapCallsDuring([] { showMessageBoxDetached("Warning", "nothing to launch"); }), 0);
     }
 }
 
