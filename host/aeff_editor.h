@@ -25,6 +25,8 @@ public:
     virtual bool setKnobMode(VstInt32 val) { return false; }
     virtual bool onKeyDown(VstKeyCode& keyCode) { return false; }
     virtual bool onKeyUp(VstKeyCode& keyCode) { return false; }
+    // Echo of a parameter change into the controls; any thread may call it.
+    virtual void setParameter(VstInt32 index, float value) {}
 
 protected:
     AudioEffect* effect;
