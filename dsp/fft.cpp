@@ -140,9 +140,10 @@ void realfft_split(float* data, int64_t n) {
         }
     }
 
-    const float scale = static_cast<float>(n);
+    // n is a power of two, so multiplying by 1/n rounds exactly as dividing by n.
+    const float scale = 1.0f / static_cast<float>(n);
     for (int64_t i = 0; i < n; ++i)
-        data[i] /= scale;
+        data[i] *= scale;
 }
 
 void irealfft_split(float* data, int64_t n) {

@@ -64,12 +64,10 @@ void AudioPath::runSpectralBlock(bool resynthesis, const float* p) {
 void AudioPath::runSpectralStages(float* left, float* right, const float* p) {
     using namespace spectral;
     if (isAmountOn(p[kNoiseReduction])) {
-        noiseReduction(left, scratchL, p[kNoiseReduction]);
-        noiseReduction(right, scratchR, p[kNoiseReduction]);
+        noiseReduction(left, right, scratchL, scratchR, p[kNoiseReduction]);
     }
     if (isAmountOn(p[kClearness])) {
-        clearness(left, scratchL, p[kClearness]);
-        clearness(right, scratchR, p[kClearness]);
+        clearness(left, right, scratchL, scratchR, p[kClearness]);
     }
     if (isAmountOn(p[kVirtualSurround])) {
         virtualSurroundPhasors.buildRotation(p[kVirtualSurround], virtualSurroundDelta);

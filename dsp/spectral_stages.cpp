@@ -23,18 +23,26 @@ void scaleBin(float* spectrum, int k, float factor) {
     if (k > 0) spectrum[kFrameLength - k] *= factor;
 }
 
-// One-pole smoothing up and then down the bins, in place over values[0..1024].
-void smoothAcrossBins(float* values, float keep, float take) {
-    values[kHalf] = values[kHalf - 1];
-    float y = values[0];
+// One-pole smoothing up and then down the bins, in place over values[0..1024]. The two channels run
+// in one loop so that their serial recurrences overlap.
+void smoothAcrossBins(float* a, float* b, float keep, float take) {
+    a[kHalf] = a[kHalf - 1];
+    b[kHalf] = b[kHalf - 1];
+    float ya = a[0];
+    float yb = b[0];
     for (int k = 0; k < kHalf; ++k) {
-        y = keep * y + take * values[k];
-        values[k] = y;
+        ya = keep * ya + take * a[k];
+        yb = keep * yb + take * b[k];
+        a[k] = ya;
+        b[k] = yb;
     }
-    y = values[kHalf];
+    ya = a[kHalf];
+    yb = b[kHalf];
     for (int k = kHalf; k >= 1; --k) {
-        y = keep * y + take * values[k];
-        values[k] = y;
+        ya = keep * ya + take * a[k];
+        yb = keep * yb + take * b[k];
+        a[k] = ya;
+        b[k] = yb;
     }
 }
 
@@ -127,28 +135,52 @@ void rotate(float* spectrum, const BinTable& table, float direction) {
     }
 }
 
-void noiseReduction(float* spectrum, float* scratch, float amount) {
-    const float c = 1000.0f / (amount * amount + 0.001f);
+namespace {
+
+void gateMask(const float* spectrum, float* mask, float c) {
     for (int k = 0; k < kStageBins; ++k)
-        scratch[k] = magnitude(spectrum, k) * c > 0.5f ? 1.0f : 1e-6f;
-    smoothAcrossBins(scratch, 0.875f, 0.125f);
-    for (int k = 0; k < kStageBins; ++k)
-        scaleBin(spectrum, k, scratch[k]);
+        mask[k] = magnitude(spectrum, k) * c > 0.5f ? 1.0f : 1e-6f;
 }
 
-void clearness(float* spectrum, float* scratch, float amount) {
+void applyMask(float* spectrum, const float* mask) {
     for (int k = 0; k < kStageBins; ++k)
-        scratch[k] = magnitude(spectrum, k);
-    smoothAcrossBins(scratch, 0.95f, 0.05f);
+        scaleBin(spectrum, k, mask[k]);
+}
+
+void magnitudes(const float* spectrum, float* out) {
+    for (int k = 0; k < kStageBins; ++k)
+        out[k] = magnitude(spectrum, k);
+}
+
+void emphasisePeaks(float* spectrum, const float* envelope, float amount) {
     // The weight is zero up to bin 80, so those bins keep their magnitude.
     for (int k = 81; k < kStageBins; ++k) {
         const float m = magnitude(spectrum, k);
         if (m == 0.0f) continue;
         const float ramp = k < 160 ? static_cast<float>(k - 80) / 80.0f : 1.0f;
         const double s = 0.5f * amount * ramp;
-        const double raised = std::max(0.0, m * (1.0 - s) + 4.0 * s * (m - 0.5 * scratch[k]));
+        const double raised = std::max(0.0, m * (1.0 - s) + 4.0 * s * (m - 0.5 * envelope[k]));
         scaleBin(spectrum, k, static_cast<float>(raised / m));
     }
+}
+
+} // namespace
+
+void noiseReduction(float* left, float* right, float* scratchL, float* scratchR, float amount) {
+    const float c = 1000.0f / (amount * amount + 0.001f);
+    gateMask(left, scratchL, c);
+    gateMask(right, scratchR, c);
+    smoothAcrossBins(scratchL, scratchR, 0.875f, 0.125f);
+    applyMask(left, scratchL);
+    applyMask(right, scratchR);
+}
+
+void clearness(float* left, float* right, float* scratchL, float* scratchR, float amount) {
+    magnitudes(left, scratchL);
+    magnitudes(right, scratchR);
+    smoothAcrossBins(scratchL, scratchR, 0.95f, 0.05f);
+    emphasisePeaks(left, scratchL, amount);
+    emphasisePeaks(right, scratchR, amount);
 }
 
 void applyTone(float* spectrum, const ToneTable& table) {

@@ -57,9 +57,9 @@ struct ToneTable {
 // direction -1 turns by -delta with the same table.
 void rotate(float* spectrum, const BinTable& table, float direction);
 
-// scratch: kScratchLength floats of work space.
-void noiseReduction(float* spectrum, float* scratch, float amount);
-void clearness(float* spectrum, float* scratch, float amount);
+// Both channels at once; scratchL/scratchR: kScratchLength floats of work space each.
+void noiseReduction(float* left, float* right, float* scratchL, float* scratchR, float amount);
+void clearness(float* left, float* right, float* scratchL, float* scratchR, float amount);
 void applyTone(float* spectrum, const ToneTable& table);
 
 // Boosts both channels by their own level; returns the meter value 0..5.

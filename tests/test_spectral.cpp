@@ -182,6 +182,20 @@ std::vector<float> referenceGateMask(const std::vector<float>& s, float amount) 
     return mask;
 }
 
+using TwoChannelStage = void (*)(float*, float*, float*, float*, float);
+
+// Runs a two-channel stage with `spectrum` on the left and, on the right, the same values mirrored in
+// sign, which must come out mirrored too.
+void applyBoth(TwoChannelStage stage, std::vector<float>& spectrum, float amount) {
+    std::vector<float> right(spectrum.size());
+    for (size_t i = 0; i < spectrum.size(); ++i)
+        right[i] = -spectrum[i];
+    float scratchL[kScratchLength], scratchR[kScratchLength];
+    stage(spectrum.data(), right.data(), scratchL, scratchR, amount);
+    for (size_t i = 0; i < spectrum.size(); ++i)
+        ASSERT_EQ(right[i], -spectrum[i]) << i;
+}
+
 TEST(SpectralStages, NoiseReductionAgreesWithAngleForm) {
     auto input = randomSpectrum(4, 2e-3f);
     for (int k = 300; k < 400; ++k)
@@ -189,15 +203,13 @@ TEST(SpectralStages, NoiseReductionAgreesWithAngleForm) {
     auto fast = input;
     auto reference = fast;
     const auto mask = referenceGateMask(reference, 0.5f);
-    float scratch[kScratchLength];
-    noiseReduction(fast.data(), scratch, 0.5f);
+    applyBoth(noiseReduction, fast, 0.5f);
     angleMagnitudes(reference, [&](int k, float m) { return m * mask[k]; });
     expectAgree(input, fast, reference);
     EXPECT_LT(binMagnitude(fast, 350), 1e-5f * 1e-2f); // mid-stretch, after smoothing
 }
 
 TEST(SpectralStages, NoiseReductionThresholds) {
-    float scratch[kScratchLength];
     const auto flat = [](float level) {
         std::vector<float> s(kN, 0.0f);
         for (int k = 0; k < kStageBins; ++k)
@@ -206,15 +218,15 @@ TEST(SpectralStages, NoiseReductionThresholds) {
         return s;
     };
     auto quiet = flat(0.0005f);
-    noiseReduction(quiet.data(), scratch, 1.0f);
+    applyBoth(noiseReduction, quiet, 1.0f);
     for (int k = 0; k < kStageBins; ++k)
         ASSERT_NEAR(quiet[k], 0.0005f * 1e-6f, 1e-14f) << k; // -120 dB
     auto above = flat(8e-7f);
-    noiseReduction(above.data(), scratch, 0.02f);
+    applyBoth(noiseReduction, above, 0.02f);
     for (int k = 0; k < kStageBins; ++k)
         ASSERT_EQ(above[k], 8e-7f) << k;
     auto below = flat(6e-7f);
-    noiseReduction(below.data(), scratch, 0.02f);
+    applyBoth(noiseReduction, below, 0.02f);
     for (int k = 0; k < kStageBins; ++k)
         ASSERT_NEAR(below[k], 6e-13f, 1e-18f) << k;
 }
@@ -236,8 +248,7 @@ TEST(SpectralStages, ClearnessAgreesWithAngleFormAndSparesLowBins) {
         for (int k = 1024; k >= 1; --k)
             envelope[k] = y = 0.95f * y + 0.05f * envelope[k];
 
-        float scratch[kScratchLength];
-        clearness(fast.data(), scratch, amount);
+        applyBoth(clearness, fast, amount);
         angleMagnitudes(reference, [&](int k, float m) {
             const double r = k <= 79 ? 0.0 : k <= 159 ? (k - 80) / 80.0 : 1.0;
             const double s = 0.5 * amount * r;
