@@ -37,7 +37,9 @@ void AudioPath::updateDisplayColumns(const float* left, const float* right) {
         const float b = magL + magR;
 
         feed.magDisp[k].store((1.0f + static_cast<float>(k) / 3.0f) * b, std::memory_order_relaxed);
-        const float blended = std::max(1e-8f, a * (1.0f - frac) + b * frac);
+        float blended = std::max(1e-8f, a * (1.0f - frac) + b * frac);
+        // An overflowed spectrum must not leave the smoothed level infinite for good.
+        if (!(blended <= 1e30f)) blended = 1e30f;
         feed.smoothLog[k] = 0.8f * feed.smoothLog[k] + std::log(blended) * 36.0f * -0.2f;
         const float level =
             std::clamp(feed.smoothLog[k] - 0.48f * static_cast<float>(k) - 50.0f, 0.0f, 500.0f);
