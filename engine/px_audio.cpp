@@ -22,7 +22,8 @@ PxAudio::PxAudio(audioMasterCallback audioMaster)
     }
     canProcessReplacing();
 
-    for (auto& value : params) value.store(0.0f, std::memory_order_relaxed);
+    for (auto& value : params)
+        value.store(0.0f, std::memory_order_relaxed);
     programs.reset(new PxProgram[kNumPrograms]);
     for (VstInt32 p = 0; p < kNumPrograms; ++p) {
         initPatch(p);
@@ -32,7 +33,8 @@ PxAudio::PxAudio(audioMasterCallback audioMaster)
         }
     }
     curProgram.store(0, std::memory_order_relaxed);
-    for (VstInt32 i = 0; i < kNumParams; ++i) setParameter(i, programs[0].values[i]);
+    for (VstInt32 i = 0; i < kNumParams; ++i)
+        setParameter(i, programs[0].values[i]);
     resetVariables();
     audio.setWarningHandler(&PxAudio::showRateWarning, this);
 
@@ -48,13 +50,18 @@ PxAudio::~PxAudio() {
 }
 
 void PxAudio::showRateWarning(void*) {
-    showMessageBoxDetached("Warning", "The audio buffer size and samplerate setting that you are using is not "
-                                      "supported. Please change to 44100 Khz.");
+    showMessageBoxDetached("Warning",
+                           "The audio buffer size and samplerate setting that you are using is not "
+                           "supported. Please change to 44100 Khz.");
 }
 
-void PxAudio::suspend() { resetVariables(); }
+void PxAudio::suspend() {
+    resetVariables();
+}
 
-void PxAudio::resetVariables() { audio.resetVariables(); }
+void PxAudio::resetVariables() {
+    audio.resetVariables();
+}
 
 void PxAudio::setSampleRate(float rate) {
     printLog("PxAudio::setSampleRate start");
@@ -80,7 +87,9 @@ float PxAudio::getParameter(VstInt32 index) {
     return params[index].load(std::memory_order_relaxed);
 }
 
-void PxAudio::getParameterLabel(VstInt32, char* label) { *label = 0; }
+void PxAudio::getParameterLabel(VstInt32, char* label) {
+    *label = 0;
+}
 
 void PxAudio::getParameterDisplay(VstInt32 index, char* text) {
     if (index < 0 || index >= kNumParams) {
@@ -102,13 +111,18 @@ void PxAudio::getParameterName(VstInt32 index, char* text) {
 void PxAudio::applyProgram(VstInt32 program) {
     if (program < 0 || program >= kNumPrograms) return;
     curProgram.store(program, std::memory_order_relaxed);
-    for (VstInt32 i = 0; i < kNumParams; ++i) setParameter(i, programs[program].values[i]);
+    for (VstInt32 i = 0; i < kNumParams; ++i)
+        setParameter(i, programs[program].values[i]);
     setProgramListDirty(editor);
 }
 
-void PxAudio::setProgram(VstInt32 program) { applyProgram(program); }
+void PxAudio::setProgram(VstInt32 program) {
+    applyProgram(program);
+}
 
-void PxAudio::setProgramS(VstInt32 program) { applyProgram(program); }
+void PxAudio::setProgramS(VstInt32 program) {
+    applyProgram(program);
+}
 
 void PxAudio::setProgramName(char* name) {
     PxProgram& current = programs[curProgram.load(std::memory_order_relaxed)];
@@ -130,12 +144,15 @@ bool PxAudio::getProgramNameIndexed(VstInt32, VstInt32 index, char* text) {
 void PxAudio::initPatch(VstInt32 program) {
     if (program < 0 || program >= kNumPrograms) return;
     PxProgram& target = programs[program];
-    for (VstInt32 i = 0; i < kNumParams; ++i) target.values[i] = parameterTable[i].neutralValue;
+    for (VstInt32 i = 0; i < kNumParams; ++i)
+        target.values[i] = parameterTable[i].neutralValue;
     std::memset(target.name, 0, kFactoryNameSize);
     std::snprintf(target.name, kFactoryNameSize, "Init %03d", static_cast<int>(program));
 }
 
-VstInt32 PxAudio::processEvents(VstEvents*) { return 1; }
+VstInt32 PxAudio::processEvents(VstEvents*) {
+    return 1;
+}
 
 bool PxAudio::getEffectName(char* name) {
     vst_strncpy(name, kEffectName, kVstMaxEffectNameLen - 1);
@@ -152,7 +169,9 @@ bool PxAudio::getProductString(char* text) {
     return true;
 }
 
-VstInt32 PxAudio::getVendorVersion() { return kVendorVersion; }
+VstInt32 PxAudio::getVendorVersion() {
+    return kVendorVersion;
+}
 
 VstInt32 PxAudio::canDo(char* text) {
     static const char* const supported[] = {"receiveVstEvents", "receiveVstMidiEvent", "midiProgramNames",
@@ -166,7 +185,9 @@ VstInt32 PxAudio::canDo(char* text) {
     return -1;
 }
 
-VstPlugCategory PxAudio::getPlugCategory() { return kPlugCategEffect; }
+VstPlugCategory PxAudio::getPlugCategory() {
+    return kPlugCategEffect;
+}
 
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
     try {

@@ -10,7 +10,7 @@
 #include "host/audioeffectx.h"
 
 class PxAudio : public AudioEffectX {
-public:
+  public:
     explicit PxAudio(audioMasterCallback audioMaster);
     ~PxAudio() override;
 
@@ -51,7 +51,7 @@ public:
     const PxProgram& program(VstInt32 index) const { return programs[index]; }
     PxProgram& program(VstInt32 index) { return programs[index]; }
 
-private:
+  private:
     void applyProgram(VstInt32 program);
     static void showRateWarning(void* context);
 

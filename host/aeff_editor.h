@@ -6,7 +6,7 @@
 class AudioEffect;
 
 class AEffEditor {
-public:
+  public:
     explicit AEffEditor(AudioEffect* effect = nullptr) : effect(effect) {}
     virtual ~AEffEditor() = default;
 
@@ -28,7 +28,7 @@ public:
     // Echo of a parameter change into the controls; any thread may call it.
     virtual void setParameter(VstInt32 index, float value) {}
 
-protected:
+  protected:
     AudioEffect* effect;
     void* systemWindow = nullptr;
 };

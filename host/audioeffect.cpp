@@ -6,14 +6,16 @@ void vst_strncpy(char* dst, const char* src, size_t maxLen) {
     if (!dst) return;
     size_t i = 0;
     if (src)
-        for (; i < maxLen && src[i] != 0; ++i) dst[i] = src[i];
+        for (; i < maxLen && src[i] != 0; ++i)
+            dst[i] = src[i];
     dst[i] = 0;
 }
 
 size_t boundedLength(const char* text, size_t limit) {
     if (!text) return 0;
     size_t n = 0;
-    while (n < limit && text[n] != 0) ++n;
+    while (n < limit && text[n] != 0)
+        ++n;
     return n;
 }
 
@@ -45,31 +47,19 @@ AudioEffect::~AudioEffect() {
 
 void AudioEffect::setEditor(AEffEditor* newEditor) {
     editor = newEditor;
-    if (editor)
-        cEffect.flags |= effFlagsHasEditor;
-    else
-        cEffect.flags &= ~effFlagsHasEditor;
+    setFlag(effFlagsHasEditor, editor != nullptr);
 }
 
 void AudioEffect::canProcessReplacing(bool state) {
-    if (state)
-        cEffect.flags |= effFlagsCanReplacing;
-    else
-        cEffect.flags &= ~effFlagsCanReplacing;
+    setFlag(effFlagsCanReplacing, state);
 }
 
 void AudioEffect::canDoubleReplacing(bool state) {
-    if (state)
-        cEffect.flags |= effFlagsCanDoubleReplacing;
-    else
-        cEffect.flags &= ~effFlagsCanDoubleReplacing;
+    setFlag(effFlagsCanDoubleReplacing, state);
 }
 
 void AudioEffect::programsAreChunks(bool state) {
-    if (state)
-        cEffect.flags |= effFlagsProgramChunks;
-    else
-        cEffect.flags &= ~effFlagsProgramChunks;
+    setFlag(effFlagsProgramChunks, state);
 }
 
 VstIntPtr AudioEffect::callHost(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
@@ -91,9 +81,13 @@ VstInt32 AudioEffect::getMasterVersion() {
     return version;
 }
 
-VstInt32 AudioEffect::getCurrentUniqueId() { return static_cast<VstInt32>(callHost(audioMasterCurrentId)); }
+VstInt32 AudioEffect::getCurrentUniqueId() {
+    return static_cast<VstInt32>(callHost(audioMasterCurrentId));
+}
 
-void AudioEffect::masterIdle() { callHost(audioMasterIdle); }
+void AudioEffect::masterIdle() {
+    callHost(audioMasterIdle);
+}
 
 VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
     char* text = static_cast<char*>(ptr);

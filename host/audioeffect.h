@@ -9,7 +9,7 @@
 #include "host/aeffect.h"
 
 class AudioEffect {
-public:
+  public:
     AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
     virtual ~AudioEffect();
 
@@ -61,6 +61,13 @@ public:
     // Attaches (and takes ownership of) the editor; sets effFlagsHasEditor when it is not null.
     void setEditor(AEffEditor* editor);
     audioMasterCallback getAudioMaster() const { return audioMaster; }
+    // Sets or clears one of the record's flags.
+    void setFlag(VstInt32 flag, bool state) {
+        if (state)
+            cEffect.flags |= flag;
+        else
+            cEffect.flags &= ~flag;
+    }
 
     // Calls the host; 0 without a host callback.
     VstIntPtr callHost(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
@@ -71,14 +78,13 @@ public:
                                                      VstIntPtr value, void* ptr, float opt);
     static float VSTCALLBACK getParameterClass(AEffect* e, VstInt32 index);
     static void VSTCALLBACK setParameterClass(AEffect* e, VstInt32 index, float value);
-    static void VSTCALLBACK processClass(AEffect* e, float** inputs, float** outputs,
-                                                  VstInt32 sampleFrames);
+    static void VSTCALLBACK processClass(AEffect* e, float** inputs, float** outputs, VstInt32 sampleFrames);
     static void VSTCALLBACK processClassReplacing(AEffect* e, float** inputs, float** outputs,
                                                   VstInt32 sampleFrames);
     static void VSTCALLBACK processClassDoubleReplacing(AEffect* e, double** inputs, double** outputs,
                                                         VstInt32 sampleFrames);
 
-protected:
+  protected:
     audioMasterCallback audioMaster;
     AEffEditor* editor = nullptr;
     float sampleRate = 44100.0f;

@@ -26,7 +26,8 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     case effGetPlugCategory:
         return getPlugCategory();
     case effOfflineNotify:
-        return offlineNotify(static_cast<VstAudioFile*>(ptr), static_cast<VstInt32>(value), index != 0) ? 1 : 0;
+        return offlineNotify(static_cast<VstAudioFile*>(ptr), static_cast<VstInt32>(value), index != 0) ? 1
+                                                                                                        : 0;
     case effOfflinePrepare:
         return offlinePrepare(static_cast<VstOfflineTask*>(ptr), static_cast<VstInt32>(value)) ? 1 : 0;
     case effOfflineRun:
@@ -126,7 +127,9 @@ void AudioEffectX::resume() {
         wantEvents();
 }
 
-void AudioEffectX::wantEvents(VstInt32 filter) { callHost(audioMasterWantMidi, 0, filter); }
+void AudioEffectX::wantEvents(VstInt32 filter) {
+    callHost(audioMasterWantMidi, 0, filter);
+}
 
 bool AudioEffectX::sendVstEventsToHost(VstEvents* events) {
     return callHost(audioMasterProcessEvents, 0, 0, events) == 1;
@@ -142,7 +145,9 @@ bool AudioEffectX::endEdit(VstInt32 index) {
     return callHost(audioMasterEndEdit, index) != 0;
 }
 
-bool AudioEffectX::ioChanged() { return callHost(audioMasterIOChanged) != 0; }
+bool AudioEffectX::ioChanged() {
+    return callHost(audioMasterIOChanged) != 0;
+}
 
 double AudioEffectX::updateSampleRate() {
     VstIntPtr rate = callHost(audioMasterGetSampleRate);
@@ -156,7 +161,9 @@ VstInt32 AudioEffectX::updateBlockSize() {
     return blockSize;
 }
 
-VstInt32 AudioEffectX::getInputLatency() { return static_cast<VstInt32>(callHost(audioMasterGetInputLatency)); }
+VstInt32 AudioEffectX::getInputLatency() {
+    return static_cast<VstInt32>(callHost(audioMasterGetInputLatency));
+}
 VstInt32 AudioEffectX::getOutputLatency() {
     return static_cast<VstInt32>(callHost(audioMasterGetOutputLatency));
 }
@@ -195,29 +202,29 @@ VstIntPtr AudioEffectX::hostVendorSpecific(VstInt32 lArg1, VstIntPtr lArg2, void
 VstInt32 AudioEffectX::canHostDo(char* text) {
     return callHost(audioMasterCanDo, 0, 0, text) != 0 ? 1 : 0;
 }
-VstInt32 AudioEffectX::getHostLanguage() { return static_cast<VstInt32>(callHost(audioMasterGetLanguage)); }
+VstInt32 AudioEffectX::getHostLanguage() {
+    return static_cast<VstInt32>(callHost(audioMasterGetLanguage));
+}
 
 void AudioEffectX::isSynth(bool state) {
-    if (state)
-        cEffect.flags |= effFlagsIsSynth;
-    else
-        cEffect.flags &= ~effFlagsIsSynth;
+    setFlag(effFlagsIsSynth, state);
 }
 
 void AudioEffectX::noTail(bool state) {
-    if (state)
-        cEffect.flags |= effFlagsNoSoundInStop;
-    else
-        cEffect.flags &= ~effFlagsNoSoundInStop;
+    setFlag(effFlagsNoSoundInStop, state);
 }
 
-void* AudioEffectX::getDirectory() { return reinterpret_cast<void*>(callHost(audioMasterGetDirectory)); }
+void* AudioEffectX::getDirectory() {
+    return reinterpret_cast<void*>(callHost(audioMasterGetDirectory));
+}
 
 VstPlugCategory AudioEffectX::getPlugCategory() {
     return (cEffect.flags & effFlagsIsSynth) ? kPlugCategSynth : kPlugCategUnknown;
 }
 
-bool AudioEffectX::updateDisplay() { return callHost(audioMasterUpdateDisplay) != 0; }
+bool AudioEffectX::updateDisplay() {
+    return callHost(audioMasterUpdateDisplay) != 0;
+}
 bool AudioEffectX::sizeWindow(VstInt32 width, VstInt32 height) {
     return callHost(audioMasterSizeWindow, width, height) != 0;
 }

@@ -4,7 +4,7 @@
 #include "host/audioeffect.h"
 
 class AudioEffectX : public AudioEffect {
-public:
+  public:
     AudioEffectX(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
         : AudioEffect(audioMaster, numPrograms, numParams) {}
 
@@ -29,7 +29,9 @@ public:
     virtual VstInt32 getOutputLatency();
     virtual bool getInputProperties(VstInt32 index, VstPinProperties* properties) { return false; }
     virtual bool getOutputProperties(VstInt32 index, VstPinProperties* properties) { return false; }
-    virtual bool setSpeakerArrangement(VstSpeakerArrangement* in, VstSpeakerArrangement* out) { return false; }
+    virtual bool setSpeakerArrangement(VstSpeakerArrangement* in, VstSpeakerArrangement* out) {
+        return false;
+    }
     virtual bool getSpeakerArrangement(VstSpeakerArrangement** in, VstSpeakerArrangement** out);
     virtual bool setBypass(bool onOff) { return false; }
     virtual bool setPanLaw(VstInt32 type, float val) { return false; }
@@ -60,7 +62,9 @@ public:
     virtual bool getVendorString(char* text) { return false; }
     virtual bool getProductString(char* text) { return false; }
     virtual VstInt32 getVendorVersion() { return 0; }
-    virtual VstIntPtr vendorSpecific(VstInt32 lArg, VstIntPtr lArg2, void* ptrArg, float floatArg) { return 0; }
+    virtual VstIntPtr vendorSpecific(VstInt32 lArg, VstIntPtr lArg2, void* ptrArg, float floatArg) {
+        return 0;
+    }
     virtual VstInt32 canDo(char* text) { return 0; }
     virtual VstInt32 getVstVersion() { return kVstVersion; }
     virtual VstPlugCategory getPlugCategory();

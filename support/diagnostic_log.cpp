@@ -24,7 +24,8 @@ void startLog() {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    std::fprintf(file, "Logfile created on %d %d %d\n", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900);
+    std::fprintf(file, "Logfile created on %d %d %d\n", local.tm_mday, local.tm_mon + 1,
+                 local.tm_year + 1900);
     std::fprintf(file, "%d:%d:%d\n", local.tm_hour, local.tm_min, local.tm_sec);
     std::fclose(file);
 }

@@ -1,4 +1,5 @@
-// The diagnostic log "LumericLog.txt" in the plug-in folder: restarted by each new instance, one line per call.
+// The diagnostic log "LumericLog.txt" in the plug-in folder: restarted by each new instance, one line per
+// call.
 #pragma once
 
 // Truncates the log and writes the creation date and time; silently does nothing when it can't be written.

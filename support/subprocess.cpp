@@ -42,7 +42,8 @@ bool programOnPath(const char* name) {
         if (dir.empty()) dir = ".";
         std::string candidate = dir + "/" + name;
         struct stat info;
-        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0)
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0)
             return true;
         start = end + 1;
     }
@@ -63,7 +64,8 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
 
     std::vector<char*> args;
-    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    for (const auto& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
 
     pid_t pid = 0;

@@ -52,7 +52,9 @@ FakeDialogProgram::FakeDialogProgram(const std::string& name, int exitStatus, co
     setenv("PATH", tmp.path().c_str(), 1);
 }
 
-FakeDialogProgram::~FakeDialogProgram() { setenv("PATH", savedPath.c_str(), 1); }
+FakeDialogProgram::~FakeDialogProgram() {
+    setenv("PATH", savedPath.c_str(), 1);
+}
 
 void FakeDialogProgram::answer(int exitStatus, const std::string& output) {
     status = exitStatus;
@@ -67,6 +69,7 @@ void FakeDialogProgram::writeScript() {
     {
         std::ofstream out(temporary);
         out << "#!/bin/sh\n";
+        if (delaySeconds > 0) out << "/bin/sleep " << delaySeconds << "\n";
         out << "for arg in \"$@\"; do printf '%s\\n' \"$arg\" >> '" << tmp.file("record") << "'; done\n";
         out << "printf '%s\\n' '--end--' >> '" << tmp.file("record") << "'\n";
         out << "printf '%s' '" << printed << "'\n";
@@ -74,6 +77,11 @@ void FakeDialogProgram::writeScript() {
     }
     chmod(temporary.c_str(), 0755);
     std::rename(temporary.c_str(), script.c_str());
+}
+
+void FakeDialogProgram::delay(int seconds) {
+    delaySeconds = seconds;
+    writeScript();
 }
 
 std::vector<std::vector<std::string>> FakeDialogProgram::runs() const {
@@ -96,7 +104,9 @@ NoDialogPrograms::NoDialogPrograms() {
     setenv("PATH", tmp.path().c_str(), 1);
 }
 
-NoDialogPrograms::~NoDialogPrograms() { setenv("PATH", savedPath.c_str(), 1); }
+NoDialogPrograms::~NoDialogPrograms() {
+    setenv("PATH", savedPath.c_str(), 1);
+}
 
 std::string readWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -109,6 +119,7 @@ std::vector<std::string> readLines(const std::string& path) {
     std::vector<std::string> lines;
     std::ifstream in(path);
     std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
+    while (std::getline(in, line))
+        lines.push_back(line);
     return lines;
 }

@@ -47,7 +47,9 @@ std::unique_ptr<PluginInstance> PluginInstance::create(const PluginModule& modul
     return instance;
 }
 
-PluginInstance::~PluginInstance() { close(); }
+PluginInstance::~PluginInstance() {
+    close();
+}
 
 void PluginInstance::close() {
     if (!aeffect) return;
@@ -128,16 +130,30 @@ std::string PluginInstance::textRequest(VstInt32 opcode, VstInt32 index, VstIntP
     return text;
 }
 
-std::string PluginInstance::parameterName(VstInt32 index) { return textRequest(effGetParamName, index); }
-std::string PluginInstance::parameterDisplay(VstInt32 index) { return textRequest(effGetParamDisplay, index); }
-std::string PluginInstance::parameterLabel(VstInt32 index) { return textRequest(effGetParamLabel, index); }
-std::string PluginInstance::programName() { return textRequest(effGetProgramName, 0); }
+std::string PluginInstance::parameterName(VstInt32 index) {
+    return textRequest(effGetParamName, index);
+}
+std::string PluginInstance::parameterDisplay(VstInt32 index) {
+    return textRequest(effGetParamDisplay, index);
+}
+std::string PluginInstance::parameterLabel(VstInt32 index) {
+    return textRequest(effGetParamLabel, index);
+}
+std::string PluginInstance::programName() {
+    return textRequest(effGetProgramName, 0);
+}
 std::string PluginInstance::programNameIndexed(VstInt32 index) {
     return textRequest(effGetProgramNameIndexed, index);
 }
-std::string PluginInstance::effectName() { return textRequest(effGetEffectName, 0); }
-std::string PluginInstance::vendorString() { return textRequest(effGetVendorString, 0); }
-std::string PluginInstance::productString() { return textRequest(effGetProductString, 0); }
+std::string PluginInstance::effectName() {
+    return textRequest(effGetEffectName, 0);
+}
+std::string PluginInstance::vendorString() {
+    return textRequest(effGetVendorString, 0);
+}
+std::string PluginInstance::productString() {
+    return textRequest(effGetProductString, 0);
+}
 
 std::vector<HostCall> PluginInstance::calls() const {
     std::lock_guard<std::mutex> lock(callsMutex);

@@ -19,7 +19,7 @@ struct HostCall {
 };
 
 class PluginModule {
-public:
+  public:
     using Entry = AEffect* (*)(audioMasterCallback);
 
     // Null with a message in error when the file cannot be loaded or exports no VSTPluginMain.
@@ -29,7 +29,7 @@ public:
     Entry entry() const { return entryPoint; }
     const std::string& path() const { return modulePath; }
 
-private:
+  private:
     PluginModule() = default;
     void* handle = nullptr;
     Entry entryPoint = nullptr;
@@ -37,7 +37,7 @@ private:
 };
 
 class PluginInstance {
-public:
+  public:
     // How the host answers; answer() may override any request (return true and set the result).
     struct Behaviour {
         VstIntPtr versionAnswer = kVstVersion;
@@ -86,10 +86,10 @@ public:
 
     Behaviour& behaviour() { return hostBehaviour; }
 
-private:
+  private:
     explicit PluginInstance(Behaviour behaviour) : hostBehaviour(std::move(behaviour)) {}
-    static VstIntPtr VSTCALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                              void* ptr, float opt);
+    static VstIntPtr VSTCALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index,
+                                              VstIntPtr value, void* ptr, float opt);
     VstIntPtr answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
     std::string textRequest(VstInt32 opcode, VstInt32 index, VstIntPtr value = 0);
 

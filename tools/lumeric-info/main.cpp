@@ -6,7 +6,8 @@
 
 static std::string fourCharText(VstInt32 code) {
     std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) text += static_cast<char>((code >> shift) & 0xff);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        text += static_cast<char>((code >> shift) & 0xff);
     return text;
 }
 
@@ -35,12 +36,12 @@ int main(int argc, char** argv) {
     std::printf("ID:       '%s'  VST %ld  category %ld\n", fourCharText(effect->uniqueID).c_str(),
                 static_cast<long>(plugin->dispatch(effGetVstVersion)),
                 static_cast<long>(plugin->dispatch(effGetPlugCategory)));
-    std::printf("I/O:      %d inputs, %d outputs, flags 0x%x, delay %d\n", effect->numInputs, effect->numOutputs,
-                effect->flags, effect->initialDelay);
+    std::printf("I/O:      %d inputs, %d outputs, flags 0x%x, delay %d\n", effect->numInputs,
+                effect->numOutputs, effect->flags, effect->initialDelay);
     std::printf("\nParameters (%d):\n", effect->numParams);
     for (VstInt32 i = 0; i < effect->numParams; ++i)
-        std::printf("  %2d  %-18s %s%s\n", i, plugin->parameterName(i).c_str(), plugin->parameterDisplay(i).c_str(),
-                    plugin->parameterLabel(i).c_str());
+        std::printf("  %2d  %-18s %s%s\n", i, plugin->parameterName(i).c_str(),
+                    plugin->parameterDisplay(i).c_str(), plugin->parameterLabel(i).c_str());
     std::printf("\nPrograms (%d):\n", effect->numPrograms);
     for (VstInt32 p = 0; p < effect->numPrograms; ++p)
         std::printf("  %3d  %s\n", p, plugin->programNameIndexed(p).c_str());
