@@ -158,14 +158,6 @@ INSTANTIATE_TEST_SUITE_P(AllRotations, RotationStage,
                                            RotationCase{"DiffuseCream", diffuseCreamDelta}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SpectralStages, WarpMeetsItselfAtBinTen) {
-    EXPECT_EQ(warp(0), 0.0f);
-    EXPECT_NEAR(warp(10), 6.283185f * 0.05f * 100.0f, 1e-4f);
-    EXPECT_NEAR(warp(10) - warp(9), warp(11) - warp(10), 0.35f); // slopes meet: 6.28 vs 5.97
-    for (auto delta : {virtualSurroundDelta, silkyDeltaLeft, silkyDeltaRight, diffuseCreamDelta})
-        EXPECT_EQ(delta(1.0f, 0), 0.0f);
-}
-
 // Straightforward noise gate: raw mask, smoothed up and down the bins.
 std::vector<float> referenceGateMask(const std::vector<float>& s, float amount) {
     std::vector<float> mask(kScratchLength);

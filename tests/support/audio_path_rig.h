@@ -24,7 +24,7 @@ struct AudioPathRig {
                              (index >= kEqLow && index <= kMidFreq);
         return centred ? 0.5f : 0.0f;
     }
-    // Runs the whole signal through in blocks of blockSize; returns left and right outputs.
+    // Runs the signal through in blocks of blockSize; returns the left output, right is processed in place.
     std::vector<float> run(std::vector<float> left, std::vector<float>& right, int blockSize) {
         for (size_t start = 0; start < left.size(); start += static_cast<size_t>(blockSize)) {
             const int n =
