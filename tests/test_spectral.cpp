@@ -258,7 +258,8 @@ TEST(SpectralStages, ClearnessAgreesWithAngleFormAndSparesLowBins) {
 
 TEST(SpectralStages, FatBassOnNearSilence) {
     std::vector<float> left(kN, 0.0f);
-    for (int k = 0; k < 60; ++k)
+    left[0] = 1e-9f;
+    for (int k = 1; k < 60; ++k)
         left[k] = left[kN - k] = 1e-9f;
     auto right = left;
     const auto original = left;
