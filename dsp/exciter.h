@@ -4,7 +4,7 @@
 #include <cstdint>
 
 class Exciter {
-public:
+  public:
     static bool isActive(float exciterMix) { return exciterMix > 0.02f; }
 
     struct Coefficients {

@@ -7,7 +7,7 @@ constexpr int kBandDelayLength = 8192; // positions are used modulo 4096
 constexpr int kBandDelayMask = 4095;
 
 class ThreeBand {
-public:
+  public:
     // params: a snapshot of the effect's 35 values. True when any of the nine controls is off-centre.
     static bool isActive(const float* params);
     // f = 2 sin(3.1457 fc / rate), fc = 500 + 2000 MidFreq^2 Hz, limited to 0..1: beyond 1 the poles of the
