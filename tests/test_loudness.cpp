@@ -3,11 +3,11 @@
 #include <cmath>
 #include <complex>
 #include <limits>
-#include <random>
 #include <vector>
 
 #include "dsp/fast_pow2.h"
 #include "dsp/loudness.h"
+#include "test_signals.h"
 
 namespace {
 
@@ -29,15 +29,6 @@ void design(Loudness& loudness, float loudnessMix, float bassBoost, float rate) 
     loudness.mix = 2.0f * loudnessMix;
     loudness.bassBoost = bassBoost;
     loudness.setSampleRate(rate);
-}
-
-std::vector<float> noise(size_t n, unsigned seed, float amplitude = 0.5f) {
-    std::mt19937 generator(seed);
-    std::uniform_real_distribution<float> uniform(-amplitude, amplitude);
-    std::vector<float> v(n);
-    for (float& x : v)
-        x = uniform(generator);
-    return v;
 }
 
 } // namespace
@@ -81,7 +72,7 @@ class LoudnessAtRate : public testing::TestWithParam<float> {};
 
 TEST_P(LoudnessAtRate, EveryDesignIsStableAndTheOutputFinite) {
     const float rate = GetParam();
-    const std::vector<float> input = noise(static_cast<size_t>(rate) * 2, 3, 1.0f);
+    const std::vector<float> input = uniformNoise(static_cast<size_t>(rate) * 2, 3, 1.0f);
     for (float mix : {0.0f, 0.5f, 1.0f})
         for (float bass : {0.0f, 0.5f, 1.0f}) {
             Loudness loudness;
@@ -106,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(LowAndUsualRates, LoudnessAtRate,
 TEST(Loudness, AtZeroMixOnlyTheLowPassAndTheDcBlockerAct) {
     Loudness loudness;
     design(loudness, 0.0f, 1.0f, 44100.0f);
-    const std::vector<float> input = noise(2048, 5);
+    const std::vector<float> input = uniformNoise(2048, 5);
     std::vector<float> left = input, right = input;
     loudness.process(left.data(), right.data(), 1024);
     loudness.process(left.data() + 1024, right.data() + 1024, 1024);
@@ -134,7 +125,7 @@ TEST(Loudness, FirstBlockFadesInFromSilence) {
     for (Loudness* loudness : {&fresh, &settled})
         design(*loudness, 0.7f, 0.6f, 48000.0f);
     settled.gainNow = 1.0f;
-    const std::vector<float> input = noise(1000, 9);
+    const std::vector<float> input = uniformNoise(1000, 9);
     std::vector<float> freshL = input, freshR = input, settledL = input, settledR = input;
     fresh.process(freshL.data(), freshR.data(), 1000);
     settled.process(settledL.data(), settledR.data(), 1000);
@@ -166,21 +157,21 @@ TEST(Loudness, ConstantInputSettlesToATinyResidue) {
 TEST(Loudness, NonFiniteHistoryIsClearedAndTheSectionRecovers) {
     Loudness loudness;
     design(loudness, 1.0f, 1.0f, 44100.0f);
-    std::vector<float> left = noise(512, 1), right = noise(512, 2);
+    std::vector<float> left = uniformNoise(512, 1), right = uniformNoise(512, 2);
     loudness.process(left.data(), right.data(), 512);
     loudness.resetIfNotFinite();
     EXPECT_GT(loudness.gainNow, 0.99f) << "finite state must be left alone";
 
-    left = noise(512, 3);
-    right = noise(512, 4);
+    left = uniformNoise(512, 3);
+    right = uniformNoise(512, 4);
     left[100] = std::numeric_limits<float>::quiet_NaN();
     right[200] = std::numeric_limits<float>::infinity();
     loudness.process(left.data(), right.data(), 512);
     EXPECT_TRUE(std::isnan(left.back()));
 
     loudness.resetIfNotFinite();
-    left = noise(512, 5);
-    right = noise(512, 6);
+    left = uniformNoise(512, 5);
+    right = uniformNoise(512, 6);
     loudness.process(left.data(), right.data(), 512);
     for (int i = 0; i < 512; ++i)
         ASSERT_TRUE(std::isfinite(left[i]) && std::isfinite(right[i])) << i;

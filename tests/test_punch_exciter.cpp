@@ -8,28 +8,12 @@
 
 #include "dsp/exciter.h"
 #include "dsp/punch.h"
+#include "test_signals.h"
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInf = std::numeric_limits<float>::infinity();
-
-std::vector<float> noise(size_t n, unsigned seed, float amplitude = 0.5f) {
-    std::mt19937 generator(seed);
-    std::uniform_real_distribution<float> uniform(-amplitude, amplitude);
-    std::vector<float> v(n);
-    for (float& x : v)
-        x = uniform(generator);
-    return v;
-}
-
-double rmsOfSecondHalf(const std::vector<float>& v) {
-    double sum = 0.0;
-    for (size_t i = v.size() / 2; i < v.size(); ++i)
-        sum += double(v[i]) * v[i];
-    return std::sqrt(sum / double(v.size() - v.size() / 2));
-}
 
 // The chain sample by sample, section by section: what the punch stage must compute.
 void punchOneByOne(Punch& p, float* left, float* right, int32_t n, int32_t sections, float c) {
@@ -107,9 +91,7 @@ TEST(Punch, CoefficientsFollowTheFastPowerAtTheUsualRates) {
 
 TEST(Punch, ASineKeepsItsLevel) {
     for (double freq : {40.0, 200.0, 1000.0, 6000.0, 15000.0}) {
-        std::vector<float> left(44100), right(44100);
-        for (size_t i = 0; i < left.size(); ++i)
-            left[i] = right[i] = static_cast<float>(0.5 * std::sin(2 * kPi * freq * i / 44100.0));
+        std::vector<float> left = sineWave(freq, 44100.0, 44100), right = left;
         const double before = rmsOfSecondHalf(left);
         Punch punch;
         for (size_t at = 0; at < left.size(); at += 512)
@@ -122,7 +104,7 @@ TEST(Punch, ASineKeepsItsLevel) {
 // Blocks of many sizes, a section count that changes between blocks, sections left idle and resumed.
 TEST(Punch, AgreesBitForBitWithTheChainRunSampleBySample) {
     Punch fast, plain;
-    std::vector<float> fastL = noise(20000, 1), fastR = noise(20000, 2);
+    std::vector<float> fastL = uniformNoise(20000, 1), fastR = uniformNoise(20000, 2);
     std::vector<float> plainL = fastL, plainR = fastR;
     const int32_t blocks[] = {1, 7, 48, 49, 50, 512, 3, 1000};
     const float punches[] = {1.0f, 0.3f, 0.0205f, 0.6f, 1.0f, 0.75f, 0.1f, 0.99f};
@@ -184,7 +166,7 @@ TEST(Exciter, AgreesBitForBitWithThePiecewiseCurve) {
     Exciter exciter;
     float stateL[5] = {}, stateR[5] = {};
     // Loud noise drives 16 u far past both joins of the curve.
-    std::vector<float> left = noise(8192, 3, 1.0f), right = noise(8192, 4, 1.0f);
+    std::vector<float> left = uniformNoise(8192, 3, 1.0f), right = uniformNoise(8192, 4, 1.0f);
     std::vector<float> plainL = left, plainR = right;
     for (size_t at = 0; at < left.size(); at += 512) {
         exciter.process(&left[at], &right[at], 512, 0.9f, 0.4f, 48000.0f);
@@ -199,7 +181,7 @@ TEST(Exciter, AgreesBitForBitWithThePiecewiseCurve) {
 
 TEST(Exciter, NonFiniteTuningAddsNothing) {
     Exciter exciter;
-    std::vector<float> left = noise(512, 5), right = noise(512, 6);
+    std::vector<float> left = uniformNoise(512, 5), right = uniformNoise(512, 6);
     const std::vector<float> original = left;
     exciter.process(left.data(), right.data(), 512, 1.0f, kNaN, 44100.0f);
     EXPECT_EQ(left, original);
@@ -209,7 +191,7 @@ class TimeDomainStagesAtRate : public testing::TestWithParam<float> {};
 
 TEST_P(TimeDomainStagesAtRate, StayFiniteForEverySetting) {
     const float rate = GetParam();
-    const std::vector<float> input = noise(static_cast<size_t>(rate), 7, 1.0f);
+    const std::vector<float> input = uniformNoise(static_cast<size_t>(rate), 7, 1.0f);
     std::mt19937 generator(8);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     std::vector<std::array<float, 3>> settings; // ExciterMix, ExciterFreq, LazerPunch
@@ -239,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(LowAndUsualRates, TimeDomainStagesAtRate,
 TEST(TimeDomainStages, RecoverFromANonFiniteBurst) {
     Punch punch;
     Exciter exciter;
-    std::vector<float> left = noise(512, 9), right = noise(512, 10);
+    std::vector<float> left = uniformNoise(512, 9), right = uniformNoise(512, 10);
     left[5] = kNaN;
     right[400] = kInf;
     punch.process(left.data(), right.data(), 512, 1.0f, 44100.0f);
@@ -247,8 +229,8 @@ TEST(TimeDomainStages, RecoverFromANonFiniteBurst) {
     punch.resetIfNotFinite();
     exciter.resetIfNotFinite();
     for (int block = 0; block < 4; ++block) {
-        left = noise(512, 11 + block);
-        right = noise(512, 20 + block);
+        left = uniformNoise(512, 11 + block);
+        right = uniformNoise(512, 20 + block);
         punch.process(left.data(), right.data(), 512, 1.0f, 44100.0f);
         exciter.process(left.data(), right.data(), 512, 0.5f, 0.5f, 44100.0f);
         for (int i = 0; i < 512; ++i)

@@ -8,6 +8,7 @@
 
 #include "dsp/three_band.h"
 #include "engine/parameter_ids.h"
+#include "test_signals.h"
 
 namespace {
 
@@ -27,14 +28,9 @@ struct Stereo {
 };
 
 Stereo noise(size_t n, unsigned seed, bool sameOnBothSides = false) {
-    std::mt19937 generator(seed);
-    std::uniform_real_distribution<float> uniform(-0.5f, 0.5f);
-    Stereo s{std::vector<float>(n), std::vector<float>(n)};
-    for (size_t i = 0; i < n; ++i) {
-        s.left[i] = uniform(generator);
-        s.right[i] = sameOnBothSides ? s.left[i] : uniform(generator);
-    }
-    return s;
+    std::vector<float> left = uniformNoise(n, seed);
+    std::vector<float> right = sameOnBothSides ? left : uniformNoise(n, seed + 1000);
+    return {left, right};
 }
 
 // The stage is large (six delay lines): keep it off the stack.
@@ -47,18 +43,9 @@ Stereo run(const Params& params, Stereo signal, float rate, size_t block = 512) 
     return signal;
 }
 
-double rmsOfSecondHalf(const std::vector<float>& v) {
-    double sum = 0.0;
-    for (size_t i = v.size() / 2; i < v.size(); ++i)
-        sum += double(v[i]) * v[i];
-    return std::sqrt(sum / double(v.size() - v.size() / 2));
-}
-
 Stereo sine(double freq, float rate, size_t n) {
-    Stereo s{std::vector<float>(n), std::vector<float>(n)};
-    for (size_t i = 0; i < n; ++i)
-        s.left[i] = s.right[i] = static_cast<float>(0.5 * std::sin(2 * kPi * freq * i / rate));
-    return s;
+    const std::vector<float> wave = sineWave(freq, rate, n);
+    return {wave, wave};
 }
 
 const int kControls[] = {kEqLow,       kEqMid,    kEqHigh,   kLowWidener, kMidWidener,
