@@ -63,7 +63,7 @@ struct Channel {
 Exciter::Coefficients Exciter::coefficients(float exciterMix, float exciterFreq, float sampleRate) {
     Coefficients k;
     k.inputLowPass = limitPole(20000.0f / sampleRate);
-    k.outputHighPass = limitPole((1000.0f + 24000.0f * exciterFreq * exciterFreq) / sampleRate);
+    k.outputHighPass = limitPole((1000.0f + 24000.0f * (exciterFreq * exciterFreq)) / sampleRate);
     k.mixGain = exciterMix * std::exp(2.5f * exciterFreq) * 0.25f;
     if (!std::isfinite(k.mixGain)) k.mixGain = 0.0f;
     return k;

@@ -29,7 +29,7 @@ bool ThreeBand::isActive(const float* params) {
 }
 
 float ThreeBand::filterCoefficient(float midFreq, float sampleRate) {
-    const float centre = 500.0f + 2000.0f * midFreq * midFreq;
+    const float centre = 500.0f + 2000.0f * (midFreq * midFreq);
     const double angle = 3.1457 * centre / sampleRate; // 3.1457, not pi
     if (!(angle > 0.0)) return 0.0f;
     if (angle >= 1.0) return 1.0f;

@@ -74,6 +74,10 @@ TEST(Punch, SectionCountIsTruncatedAndBounded) {
         EXPECT_EQ(Punch::sectionCount(wild), kMaxPunchSections) << wild;
     for (float wild : {-0.5f, -kInf, kNaN})
         EXPECT_EQ(Punch::sectionCount(wild), 0) << wild;
+    Punch punch;
+    std::vector<float> left = uniformNoise(64, 1), right = left;
+    for (float wild : {1e30f, kInf, kNaN})
+        punch.process(left.data(), right.data(), 64, wild, 44100.0f);
 }
 
 // One section's answer to a unit impulse starts with -c.
@@ -141,7 +145,7 @@ TEST(Exciter, CoefficientsFollowTheFormulasAtTheUsualRates) {
         for (float freq = 0.0f; freq <= 1.0f; freq += 0.125f) {
             const Exciter::Coefficients k = Exciter::coefficients(0.5f, freq, rate);
             EXPECT_EQ(k.inputLowPass, 20000.0f / rate);
-            EXPECT_EQ(k.outputHighPass, (1000.0f + 24000.0f * freq * freq) / rate);
+            EXPECT_EQ(k.outputHighPass, (1000.0f + 24000.0f * (freq * freq)) / rate);
         }
     // Below 25 kHz the plain formulas would leave the one-pole range; the poles stay at or above 0.
     for (float rate : {8000.0f, 11025.0f, 22050.0f}) {

@@ -143,7 +143,7 @@ TEST(ThreeBand, MidFreqMovesTheCentreBetween500And2500Hz) {
 TEST(ThreeBand, FilterCoefficientFollowsTheFormulaUnlessItWouldBeUnstable) {
     for (float rate : {44100.0f, 48000.0f, 88200.0f, 96000.0f})
         for (float midFreq = 0.0f; midFreq <= 1.0f; midFreq += 0.125f) {
-            const float centre = 500.0f + 2000.0f * midFreq * midFreq;
+            const float centre = 500.0f + 2000.0f * (midFreq * midFreq);
             EXPECT_EQ(ThreeBand::filterCoefficient(midFreq, rate),
                       static_cast<float>(2.0 * std::sin(3.1457 * centre / rate)));
         }
