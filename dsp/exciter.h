@@ -12,8 +12,8 @@ class Exciter {
         float outputHighPass; // b: one-pole coefficient of the two output high-passes
         float mixGain;        // G: gain of the shaped highs added to the signal
     };
-    // Both one-pole coefficients are limited to 0..1, where the pole stays in 0..1: at low rates the plain
-    // formulas would put it outside the unit circle. Non-finite values make the stage add nothing.
+    // Both one-pole coefficients are limited to 0..1, which keeps each pole in 0..1: at low rates the plain
+    // formulas give a ringing negative pole, below 12.5 kHz an unstable one. Non-finite tuning adds nothing.
     static Coefficients coefficients(float exciterMix, float exciterFreq, float sampleRate);
 
     void reset();
