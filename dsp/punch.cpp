@@ -70,8 +70,7 @@ void Punch::process(float* left, float* right, int32_t n, float lazerPunch, floa
     if (n <= 0 || sections == 0) return;
     const float c = coefficient(sampleRate);
 
-    // chain[2j], chain[2j + 1]: input of section j (left, right); chain[2j + 2], chain[2j + 3]: its last
-    // output.
+    // chain[2j], chain[2j + 1]: section j's input (left, right); chain[2j + 2], chain[2j + 3]: its output.
     float chain[2 * kMaxPunchSections + 2];
     float lastIn[2 * kMaxPunchSections];
     for (int32_t j = 0; j < sections; ++j) {
