@@ -70,9 +70,13 @@ AudioPath::RateClass AudioPath::rateClass() const {
     return RateClass::Other;
 }
 
+// A host may store any float; the stages read values outside 0..1 as the nearer end and NaN as 0, so that
+// none designs a filter from them whose state would outlive the bad value.
 void AudioPath::snapshotParams(float* p) const {
-    for (int i = 0; i < kNumParams; ++i)
-        p[i] = params[i].load(std::memory_order_relaxed);
+    for (int i = 0; i < kNumParams; ++i) {
+        const float value = params[i].load(std::memory_order_relaxed);
+        p[i] = value >= 0.0f ? (value <= 1.0f ? value : 1.0f) : 0.0f;
+    }
 }
 
 int32_t AudioPath::pathDelay() const {
