@@ -76,13 +76,13 @@ class PresetImages : public testing::Test {
     }
     // Loads through exactly-sized heap copies, so that AddressSanitizer sees any read past the end.
     bool loadProgram(const Image& image) {
-        std::unique_ptr<unsigned char[]> copy(new unsigned char[image.size() + 1]);
-        std::memcpy(copy.get(), image.data(), image.size());
+        std::unique_ptr<unsigned char[]> copy(new unsigned char[image.size()]);
+        if (!image.empty()) std::memcpy(copy.get(), image.data(), image.size());
         return fxpLoadBytesFromBuf(effect, copy.get(), image.size());
     }
     bool loadBank(const Image& image) {
-        std::unique_ptr<unsigned char[]> copy(new unsigned char[image.size() + 1]);
-        std::memcpy(copy.get(), image.data(), image.size());
+        std::unique_ptr<unsigned char[]> copy(new unsigned char[image.size()]);
+        if (!image.empty()) std::memcpy(copy.get(), image.data(), image.size());
         return fxbLoadBytesFromBuf(effect, copy.get(), image.size());
     }
 };

@@ -12,8 +12,8 @@
 
 namespace {
 
-constexpr long kAudioBlocks = 600;
-constexpr long kControlRounds = 3000;
+constexpr long kAudioBlocks = 3000;
+constexpr long kControlRounds = 20000;
 
 struct Traffic {
     std::atomic<bool> stop{false};
