@@ -65,8 +65,12 @@ void PxAudio::resetVariables() {
 
 void PxAudio::setSampleRate(float rate) {
     printLog("PxAudio::setSampleRate start");
-    AudioEffect::setSampleRate(rate);
-    audio.setSampleRate(rate);
+    // NaN, infinite, not positive, or too large for whole hertz in 64 bits: not a rate, the old one stays.
+    constexpr float kLargestRate = 9.2e18f;
+    if (rate > 0.0f && rate < kLargestRate) {
+        AudioEffect::setSampleRate(rate);
+        audio.setSampleRate(rate);
+    }
     printLog("PxAudio::setSampleRate end");
 }
 

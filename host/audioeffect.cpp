@@ -99,7 +99,8 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         close();
         return 1;
     case effSetProgram:
-        if (value < numPrograms) setProgram(static_cast<VstInt32>(value));
+        // Checked before the cut to 32 bits, which could turn a wild number into a valid one.
+        if (value >= 0 && value < numPrograms) setProgram(static_cast<VstInt32>(value));
         return 0;
     case effGetProgram:
         return getProgram();

@@ -212,3 +212,41 @@ TEST_P(ProcessingAbuse, ParameterValuesOutsideTheRangeAreSurvivedAndForgotten) {
 INSTANTIATE_TEST_SUITE_P(Rates, ProcessingAbuse, ::testing::ValuesIn(kBatteryRates), rateName);
 
 } // namespace
+
+namespace {
+
+// Rates no host should send: none may crash the effect, and a proper rate afterwards brings normal audio.
+TEST(HostileSampleRates, AreSurvivedAndAProperRateRestoresNormalAudio) {
+    NoDialogPrograms quiet;
+    const float rates[] = {0.0f,  -44100.0f, kNaN,    kInf,     -kInf,     1.0f,
+                           1e12f, 3e38f,     8000.0f, 11025.0f, 384000.0f, 44100.5f};
+    std::mt19937 random(9);
+    const size_t total = 16384;
+    StereoStream reference(total);
+    fillSignal(TestSignal::Noise, random, reference.left.data(), reference.right.data(),
+               static_cast<int32_t>(total), 0, 44100.0f);
+    const StereoStream input = reference;
+    {
+        auto plain = newInstance();
+        plain->start(44100.0f);
+        plain->dispatch(effSetProgram, 0, 72);
+        processStream(*plain, reference, {512});
+    }
+    for (float rate : rates) {
+        const std::string what = "rate " + std::to_string(rate);
+        auto plugin = newInstance();
+        plugin->start(rate);
+        plugin->dispatch(effSetProgram, 0, 72);
+        StereoStream block = input;
+        processStream(*plugin, block, {512, 31, 1}, 0, 4096);
+        plugin->suspend();
+        plugin->setSampleRate(44100.0f);
+        plugin->resume();
+        StereoStream tested = input;
+        processStream(*plugin, tested, {512});
+        EXPECT_EQ(firstNonFinite(tested.left.data(), total), -1) << what;
+        expectSameLevel(tested, reference, total / 2, total, what);
+    }
+}
+
+} // namespace
