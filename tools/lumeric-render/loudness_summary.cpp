@@ -59,7 +59,11 @@ std::string formatSummary(const FileSummary& summary) {
             decibels(summary.after.truePeakDb, "dBTP");
     if (summary.after.truePeakDb > 0.0) text += "   ! above 0 dBTP: the output clips";
     text += "\n";
-    char speed[64];
-    std::snprintf(speed, sizeof(speed), "  speed      %.1fx real time\n", summary.speed);
-    return text + speed;
+    char line[96];
+    std::snprintf(line, sizeof(line), "  delay      %lld samples, %s\n",
+                  static_cast<long long>(summary.delay),
+                  summary.delayKept ? "kept (--raw)" : "removed (output aligned with input)");
+    text += line;
+    std::snprintf(line, sizeof(line), "  speed      %.1fx real time\n", summary.speed);
+    return text + line;
 }

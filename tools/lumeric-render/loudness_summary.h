@@ -33,6 +33,8 @@ struct FileSummary {
     LoudnessFigures before;
     LoudnessFigures after;
     double speed = 0.0; // seconds of audio per second of wall-clock time
+    int64_t delay = 0;  // the engine's path delay in samples
+    bool delayKept = false;
 };
 
 // A few lines for one file; a true peak above 0 dBTP in the output is flagged.

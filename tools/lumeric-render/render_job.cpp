@@ -66,7 +66,10 @@ RenderResult renderFile(const RenderJob& job, const EngineSettings& engineSettin
             inRight[i] = i < got ? fileIn[i * channels + channels - 1] : 0.0f;
         }
         session->process(inputs, outputs, block);
-        if (toSkip < 0) toSkip = settings.raw ? 0 : session->pathDelay();
+        if (toSkip < 0) {
+            result.summary.delay = session->pathDelay();
+            toSkip = settings.raw ? 0 : result.summary.delay;
+        }
 
         int64_t first = std::min<int64_t>(toSkip, block);
         toSkip -= first;
@@ -97,6 +100,7 @@ RenderResult renderFile(const RenderJob& job, const EngineSettings& engineSettin
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     result.summary.before = inputMeter.figures();
     result.summary.after = outputMeter.figures();
+    result.summary.delayKept = settings.raw;
     result.summary.speed = seconds > 0.0 ? static_cast<double>(totalFrames) / rate / seconds : 0.0;
     result.ok = true;
     return result;
