@@ -40,15 +40,20 @@ void putCode(unsigned char* at, const char* code) {
     std::memcpy(at, code, 4);
 }
 
-// The 56-byte head shared by a program image and each record of a bank.
-void putProgramHeader(unsigned char* at, const char* name) {
+// The 28 bytes that open both formats: magic, size, format, versions and the effect's ID, then a count.
+void putChunkHeader(unsigned char* at, size_t imageSize, const char* format, int32_t count) {
     putCode(at, "CcnK");
-    putInt(at + 4, static_cast<int32_t>(kProgramImageSize - 8));
-    putCode(at + 8, "FxCk");
+    putInt(at + 4, static_cast<int32_t>(imageSize - 8));
+    putCode(at + 8, format);
     putInt(at + 12, 1);
     putInt(at + 16, kUniqueId);
     putInt(at + 20, 1);
-    putInt(at + 24, kNumParams);
+    putInt(at + 24, count);
+}
+
+// The 56-byte head shared by a program image and each record of a bank.
+void putProgramHeader(unsigned char* at, const char* name) {
+    putChunkHeader(at, kProgramImageSize, "FxCk", kNumParams);
     std::memset(at + 28, 0, kNameFieldSize);
     std::memcpy(at + 28, name, kNameBytesWritten);
 }
@@ -96,13 +101,7 @@ bool fxpLoadBytesFromBuf(PxAudio& effect, const unsigned char* image, size_t len
 }
 
 void fxbSaveBytesToBuf(PxAudio& effect, unsigned char* buffer, size_t* size) {
-    putCode(buffer, "CcnK");
-    putInt(buffer + 4, static_cast<int32_t>(kBankImageSize - 8));
-    putCode(buffer + 8, "FxBk");
-    putInt(buffer + 12, 1);
-    putInt(buffer + 16, kUniqueId);
-    putInt(buffer + 20, 1);
-    putInt(buffer + 24, kNumPrograms);
+    putChunkHeader(buffer, kBankImageSize, "FxBk", kNumPrograms);
     std::memset(buffer + 28, 0, kBankHeaderSize - 28);
     for (int p = 0; p < kNumPrograms; ++p) {
         unsigned char* record = buffer + kBankHeaderSize + kProgramImageSize * p;
