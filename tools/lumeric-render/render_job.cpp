@@ -32,6 +32,15 @@ RenderResult renderFile(const RenderJob& job, const EngineSettings& engineSettin
     if (!session) return result;
     applySettings(*session, engineSettings);
     session->start(static_cast<float>(rate), block);
+    const size_t frames = static_cast<size_t>(block);
+    std::vector<float> inLeft(frames), inRight(frames), outLeft(frames), outRight(frames);
+    float* inputs[2] = {inLeft.data(), inRight.data()};
+    float* outputs[2] = {outLeft.data(), outRight.data()};
+    // The engine fades its very first block in from silence; a block of silence before the file keeps
+    // that fade out of the output, and the suspend/resume empties the spectral exchange again.
+    session->process(inputs, outputs, block);
+    session->stop();
+    session->start(static_cast<float>(rate), block);
 
     LoudnessMeter inputMeter, outputMeter;
     if (!inputMeter.start(channels, rate) || !outputMeter.start(channels, rate)) {
@@ -42,11 +51,7 @@ RenderResult renderFile(const RenderJob& job, const EngineSettings& engineSettin
     AudioWriter writer;
     if (!writer.open(job.output, job.outputFormat, channels, rate, &result.error)) return result;
 
-    const size_t frames = static_cast<size_t>(block);
     std::vector<float> fileIn(frames * channels), fileOut(frames * channels);
-    std::vector<float> inLeft(frames), inRight(frames), outLeft(frames), outRight(frames);
-    float* inputs[2] = {inLeft.data(), inRight.data()};
-    float* outputs[2] = {outLeft.data(), outRight.data()};
 
     int64_t toSkip = -1; // head samples still to drop: the path delay, known once the engine has run
     int64_t written = 0;
