@@ -112,7 +112,8 @@ def main():
         lines.append(f"  {label:<44} {number(value, 0):>14}")
 
     if context:
-        print(f"Lumeric benchmarks: {cpu_model()}, {context.get('num_cpus', '?')} CPUs, "
+        print(f"Lumeric benchmarks: {cpu_model()} at {context.get('mhz_per_cpu', '?')} MHz, "
+              f"{context.get('num_cpus', '?')} CPUs, "
               f"{context.get('date', '')[:10]}")
     else:
         print("Lumeric benchmarks (no results found in " + folder + ")")
