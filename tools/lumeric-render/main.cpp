@@ -61,9 +61,14 @@ int makeDemo(const RenderOptions& options) {
     std::string error;
     AudioWriter writer;
     if (!writer.open(path, format, 2, kDemoSampleRate, &error) ||
-        !writer.write(clip.data(), static_cast<int64_t>(clip.size() / 2), &error) ||
-        !writer.commit(options.overwrite, &error))
+        !writer.write(clip.data(), static_cast<int64_t>(clip.size() / 2), &error))
         return fail(error);
+    if (interrupted.load(std::memory_order_relaxed)) {
+        writer.discard();
+        std::fprintf(stderr, "lumeric-render: interrupted; nothing was written\n");
+        return kExitInterrupted;
+    }
+    if (!writer.commit(options.overwrite, &error)) return fail(error);
     if (!options.quiet)
         std::printf("Demo clip: %s (%.1f s, %d Hz stereo, drums, bass and chords)\n", path.c_str(),
                     static_cast<double>(clip.size() / 2) / kDemoSampleRate, kDemoSampleRate);
