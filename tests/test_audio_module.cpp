@@ -48,11 +48,7 @@ std::unique_ptr<PluginInstance> neutralInstance(float rate, int blockSize) {
 }
 
 Stereo runThrough(PluginInstance& instance, Stereo signal, int blockSize) {
-    for (size_t start = 0; start < signal.left.size(); start += static_cast<size_t>(blockSize)) {
-        const int n =
-            static_cast<int>(std::min<size_t>(static_cast<size_t>(blockSize), signal.left.size() - start));
-        instance.process(signal.left.data() + start, signal.right.data() + start, n);
-    }
+    instance.processInBlocks(signal.left.data(), signal.right.data(), signal.left.size(), blockSize);
     return signal;
 }
 

@@ -35,12 +35,8 @@ std::unique_ptr<PluginInstance> settledInstance(int program, float rate = 44100.
     return plugin;
 }
 
-Stereo runBlocks(PluginInstance& plugin, Stereo signal, int blockSize) {
-    for (size_t start = 0; start < signal.left.size(); start += static_cast<size_t>(blockSize)) {
-        const int n =
-            static_cast<int>(std::min<size_t>(static_cast<size_t>(blockSize), signal.left.size() - start));
-        plugin.process(signal.left.data() + start, signal.right.data() + start, n);
-    }
+Stereo runBlocks(PluginInstance& instance, Stereo signal, int blockSize) {
+    instance.processInBlocks(signal.left.data(), signal.right.data(), signal.left.size(), blockSize);
     return signal;
 }
 

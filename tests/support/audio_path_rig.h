@@ -5,10 +5,10 @@
 
 #include <atomic>
 #include <memory>
-#include <random>
 #include <vector>
 
 #include "dsp/audio_path.h"
+#include "test_signals.h"
 
 struct AudioPathRig {
     std::atomic<float> params[kNumParams];
@@ -40,10 +40,5 @@ struct AudioPathRig {
 };
 
 inline std::vector<float> whiteNoise(size_t length, unsigned seed, float amplitude = 0.5f) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> dist(-amplitude, amplitude);
-    std::vector<float> x(length);
-    for (auto& v : x)
-        v = dist(rng);
-    return x;
+    return uniformNoise(length, seed, amplitude);
 }
