@@ -239,7 +239,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "none.fxp: cannot read"},
         ErrorCase{
             "ForeignBankFile", {"@/in.wav", "-o", "@/out.wav", "--fxb", "@/notes.wav"}, "not a Lumeric bank"},
-        ErrorCase{"ValueMissing", {"@/in.wav", "-o", "@/out.wav", "--program"}, "needs a value"}),
+        ErrorCase{"ValueMissing", {"@/in.wav", "-o", "@/out.wav", "--program"}, "needs a value"},
+        ErrorCase{"StandardInput", {"-", "-o", "@/out.wav"}, "standard input is not supported"}),
     [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
 TEST_F(RenderCli, SnapshotIsMadeOrRefusedCleanly) {
@@ -279,6 +280,7 @@ TEST_P(RenderAlignment, ImpulseStaysInPlaceAndRawKeepsTheDelay) {
     args.insert(args.end(), GetParam().settings.begin(), GetParam().settings.end());
     ToolRun aligned = runRender(args);
     ASSERT_EQ(aligned.status, 0) << aligned.err;
+    EXPECT_EQ(aligned.err, ""); // in particular no warning about the block length at the half rate
     Audio out = readAudio(tmp.file("aligned.wav"));
     ASSERT_EQ(out.frames(), impulse.frames());
     // The half-rate path resamples, so the peak may fall on a neighbouring sample there.
@@ -606,6 +608,13 @@ TEST_F(RenderCli, BatchInParallelMatchesSingleRuns) {
         {file("a.wav"), file("b.flac"), "-o", folder, "-j", "2", "--overwrite", "--set", "Bypass=1"});
     EXPECT_EQ(replaced.status, 0) << replaced.err;
     EXPECT_EQ(readAudio(folder + "/a.wav").samples, readAudio(file("a.wav")).samples);
+}
+
+TEST_F(RenderCli, OutputFolderIsCreatedForOneInputToo) {
+    writeAudio(file("in.wav"), tones(1000));
+    ToolRun run = runRender({file("in.wav"), "-o" + file("made") + "/", "-j1"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readAudio(file("made/in.wav")).frames(), 1000);
 }
 
 TEST_F(RenderCli, UnsupportedRateIsNotedOnceAndQuietSaysNothing) {

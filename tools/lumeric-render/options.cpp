@@ -29,7 +29,11 @@ bool parseOptions(int argc, char** argv, RenderOptions& options, std::string* er
     bool onlyInputs = false;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
-        if (onlyInputs || argument == "-" || argument.empty() || argument[0] != '-') {
+        if (argument == "-") {
+            *error = "reading standard input is not supported; name an input file";
+            return false;
+        }
+        if (onlyInputs || argument.empty() || argument[0] != '-') {
             options.inputs.push_back(argument);
             continue;
         }
@@ -41,8 +45,7 @@ bool parseOptions(int argc, char** argv, RenderOptions& options, std::string* er
         bool hasValue = false;
         splitInline(argument, &name, &value, &hasValue);
         // "-j4" and "-oFILE" as well as "-j 4" and "-o FILE".
-        if (!hasValue && argument.size() > 2 && argument[1] != '-' &&
-            (argument[1] == 'j' || argument[1] == 'o')) {
+        if (!hasValue && argument.size() > 2 && (argument[1] == 'j' || argument[1] == 'o')) {
             name = argument.substr(0, 2);
             value = argument.substr(2);
             hasValue = true;
