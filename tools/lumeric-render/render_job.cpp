@@ -66,8 +66,7 @@ RenderResult renderFile(const RenderJob& job, const EngineSettings& engineSettin
         inputMeter.add(fileIn.data(), got);
         for (int64_t i = 0; i < block; ++i) {
             // Past the end of the input the engine is fed silence, so its delayed tail comes out.
-            float left = i < got ? fileIn[i * channels] : 0.0f;
-            inLeft[i] = left;
+            inLeft[i] = i < got ? fileIn[i * channels] : 0.0f;
             inRight[i] = i < got ? fileIn[i * channels + channels - 1] : 0.0f;
         }
         session->process(inputs, outputs, block);
