@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstring>
 
-AudioPath::AudioPath(const std::atomic<float>* params) : params(params) { resetVariables(); }
+AudioPath::AudioPath(const std::atomic<float>* params) : params(params) {
+    resetVariables();
+}
 
 void AudioPath::setSampleRate(float rate) {
     sampleRate = rate;
@@ -29,4 +31,6 @@ void AudioPath::processReplacing(float** inputs, float** outputs, int32_t sample
 
 void AudioPath::processBlock44100LR(bool) {}
 
-int32_t AudioPath::pathDelay() const { return 0; }
+int32_t AudioPath::pathDelay() const {
+    return 0;
+}

@@ -13,7 +13,7 @@
 #include "engine/parameter_ids.h"
 
 class AudioPath {
-public:
+  public:
     // params: the effect's 35 current values, written by other threads.
     explicit AudioPath(const std::atomic<float>* params);
 
@@ -40,7 +40,7 @@ public:
     DisplayFeed feed;
     Loudness loudness;
 
-private:
+  private:
     const std::atomic<float>* params;
     float sampleRate = 44100.0f;
     int64_t sampleRateInt = 44100;

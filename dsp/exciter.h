@@ -4,7 +4,7 @@
 #include <cstdint>
 
 class Exciter {
-public:
+  public:
     static bool isActive(float exciterMix) { return exciterMix > 0.02f; }
     void reset();
     void process(float* left, float* right, int32_t n, float exciterMix, float exciterFreq, float sampleRate);

@@ -8,10 +8,13 @@ namespace fast_trig_detail {
 // Odd polynomial for |r| <= pi/2; the innermost coefficient is deliberately -2.39e-8, not 1/11!.
 inline float polySin(float t) {
     const float t2 = t * t;
-    return t * (1.0f + t2 * (-0.16666667f + t2 * (0.008333332f + t2 * (-0.000198409f +
-                                                                        t2 * (2.7526e-6f + t2 * (-2.39e-8f))))));
+    return t *
+           (1.0f + t2 * (-0.16666667f +
+                         t2 * (0.008333332f + t2 * (-0.000198409f + t2 * (2.7526e-6f + t2 * (-2.39e-8f))))));
 }
-inline float fractionalTurns(float u) { return u - static_cast<float>(static_cast<int64_t>(u)); }
+inline float fractionalTurns(float u) {
+    return u - static_cast<float>(static_cast<int64_t>(u));
+}
 } // namespace fast_trig_detail
 
 inline float fastCos(float a) {

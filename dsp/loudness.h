@@ -2,7 +2,7 @@
 #pragma once
 
 class Loudness {
-public:
+  public:
     Loudness();
     ~Loudness();
 

@@ -6,7 +6,7 @@
 constexpr int kMaxPunchSections = 49;
 
 class Punch {
-public:
+  public:
     void reset();
     // trunc(49 x value), kept inside 0..49 for any float (NaN gives 0).
     static int32_t sectionCount(float lazerPunch);

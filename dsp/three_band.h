@@ -7,7 +7,7 @@ constexpr int kBandDelayLength = 8192; // positions are used modulo 4096
 constexpr int kBandDelayMask = 4095;
 
 class ThreeBand {
-public:
+  public:
     // params: a snapshot of the effect's 35 values. True when any of the nine controls is off-centre.
     static bool isActive(const float* params);
     void reset();

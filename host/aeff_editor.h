@@ -6,7 +6,7 @@
 class AudioEffect;
 
 class AEffEditor {
-public:
+  public:
     explicit AEffEditor(AudioEffect* effect = nullptr) : effect(effect) {}
     virtual ~AEffEditor() = default;
 
@@ -25,8 +25,10 @@ public:
     virtual bool setKnobMode(VstInt32 val) { return false; }
     virtual bool onKeyDown(VstKeyCode& keyCode) { return false; }
     virtual bool onKeyUp(VstKeyCode& keyCode) { return false; }
+    // Echo of a parameter change into the controls; any thread may call it.
+    virtual void setParameter(VstInt32 index, float value) {}
 
-protected:
+  protected:
     AudioEffect* effect;
     void* systemWindow = nullptr;
 };

@@ -1,0 +1,7 @@
+#!/bin/bash
+# Builds and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh
+cd build
+ctest --output-on-failure -j"$(nproc)"
