@@ -41,7 +41,10 @@ void CControl::endEdit() {
 }
 
 void CControl::removed() {
-    // A gesture cut short by closing the window still gets its end.
-    if (editing) endEdit();
+    // A gesture cut short by closing the window still ends for the host; the listener may be going away.
+    if (editing) {
+        editing = false;
+        if (frame && frame->getEditor()) frame->getEditor()->endEdit(tag);
+    }
     CView::removed();
 }

@@ -46,6 +46,7 @@ CMouseEventResult CKnob::onMouseDown(CPoint& where, const long& buttons) {
         return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
     }
     dragAnchor = where;
+    lastPoint = where;
     valueAtAnchor = getValue();
     fineDrag = (buttons & kShift) != 0;
     return kMouseEventHandled;
@@ -57,9 +58,10 @@ CMouseEventResult CKnob::onMouseMoved(CPoint& where, const long& buttons) {
     if (fine != fineDrag) {
         // Pressing or releasing Shift mid-drag continues from where the knob is, without a jump.
         fineDrag = fine;
-        dragAnchor = where;
+        dragAnchor = lastPoint;
         valueAtAnchor = getValue();
     }
+    lastPoint = where;
     CCoord pixels = dragRange * (fineDrag ? kFineFactor : 1.0f);
     float travelled = static_cast<float>((dragAnchor.v - where.v) / pixels) * (maximum - minimum);
     float target = std::clamp(valueAtAnchor + travelled, minimum, maximum);

@@ -28,6 +28,7 @@ protected:
     CPoint offset;
     CCoord dragRange = 200;
     CPoint dragAnchor;
+    CPoint lastPoint;
     float valueAtAnchor = 0;
     bool fineDrag = false;
 };
