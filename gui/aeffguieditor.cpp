@@ -11,7 +11,9 @@ AEffGUIEditor::~AEffGUIEditor() {
     }
 }
 
-AudioEffectX* AEffGUIEditor::getEffectX() const { return static_cast<AudioEffectX*>(effect); }
+AudioEffectX* AEffGUIEditor::getEffectX() const {
+    return static_cast<AudioEffectX*>(effect);
+}
 
 bool AEffGUIEditor::getRect(ERect** result) {
     *result = &rect;
@@ -27,9 +29,13 @@ void AEffGUIEditor::idle() {
     if (frame) frame->idle();
 }
 
-bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) { return frame && frame->onKeyDown(keyCode) == 1; }
+bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) {
+    return frame && frame->onKeyDown(keyCode) == 1;
+}
 
-bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode) { return frame && frame->onKeyUp(keyCode) == 1; }
+bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode) {
+    return frame && frame->onKeyUp(keyCode) == 1;
+}
 
 bool AEffGUIEditor::setKnobMode(VstInt32 value) {
     knobMode = value;

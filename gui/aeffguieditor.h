@@ -9,7 +9,7 @@
 class AudioEffectX;
 
 class AEffGUIEditor : public AEffEditor, public VSTGUIEditorInterface {
-public:
+  public:
     explicit AEffGUIEditor(AudioEffect* effect);
     // Deletes a frame that the subclass left open.
     ~AEffGUIEditor() override;
@@ -34,7 +34,7 @@ public:
     CFrame* getFrame() const override { return frame; }
     AudioEffectX* getEffectX() const;
 
-protected:
+  protected:
     ERect rect{0, 0, 0, 0};
     CFrame* frame = nullptr;
     long knobMode = kCircularMode;

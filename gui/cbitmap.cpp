@@ -52,7 +52,8 @@ void CBitmap::draw(CDrawContext* context, const CRect& rect, const CPoint& offse
     drawAlphaBlend(context, rect, offset, 255);
 }
 
-void CBitmap::drawAlphaBlend(CDrawContext* context, const CRect& rect, const CPoint& offset, unsigned char alpha) {
+void CBitmap::drawAlphaBlend(CDrawContext* context, const CRect& rect, const CPoint& offset,
+                             unsigned char alpha) {
     if (!image || !context || rect.isEmpty()) return;
     cairo_t* cr = context->getCairo();
     cairo_save(cr);

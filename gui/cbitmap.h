@@ -8,7 +8,7 @@ typedef struct _cairo_surface cairo_surface_t;
 class CDrawContext;
 
 class CBitmap : public CBaseObject {
-public:
+  public:
     // Loads resources/bmpNNNNN.png; an unknown or broken resource gives an empty bitmap (isLoaded false).
     explicit CBitmap(long resourceID);
     // Takes a reference to an existing image surface.
@@ -29,7 +29,7 @@ public:
     long getResourceID() const { return resourceID; }
     cairo_surface_t* getSurface() const { return image; }
 
-private:
+  private:
     long resourceID = -1;
     cairo_surface_t* image = nullptr;
     CCoord width = 0;

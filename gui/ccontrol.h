@@ -8,7 +8,7 @@
 class CControl;
 
 class CControlListener {
-public:
+  public:
     virtual ~CControlListener() = default;
     virtual void valueChanged(CControl* control) = 0;
     virtual void controlBeginEdit(CControl* control) {}
@@ -16,7 +16,7 @@ public:
 };
 
 class CControl : public CView {
-public:
+  public:
     CControl(const CRect& size, CControlListener* listener = nullptr, long tag = 0,
              CBitmap* background = nullptr);
     ~CControl() override;
@@ -42,14 +42,15 @@ public:
 
     // Reports the value to the listener.
     virtual void valueChanged();
-    // A user gesture starts or ends: told to the editor (host begin/end edit) and the listener, always paired.
+    // A user gesture starts or ends: told to the editor (host begin/end edit) and the listener, always
+    // paired.
     virtual void beginEdit();
     virtual void endEdit();
     bool isEditing() const { return editing; }
 
     void removed() override;
 
-protected:
+  protected:
     CControlListener* listener;
     long tag;
     std::atomic<float> value{0};

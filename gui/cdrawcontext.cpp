@@ -4,8 +4,8 @@
 #include <cmath>
 
 CDrawContext::CDrawContext(cairo_surface_t* surface, bool ownsSurface)
-    : surface(surface), ownsSurface(ownsSurface), cairo(cairo_create(surface)), font(kNormalFont), fontSize(kNormalFont->getSize()),
-      fontStyle(kNormalFont->getStyle()) {}
+    : surface(surface), ownsSurface(ownsSurface), cairo(cairo_create(surface)), font(kNormalFont),
+      fontSize(kNormalFont->getSize()), fontStyle(kNormalFont->getStyle()) {}
 
 CDrawContext::~CDrawContext() {
     cairo_destroy(cairo);
@@ -13,7 +13,8 @@ CDrawContext::~CDrawContext() {
 }
 
 void CDrawContext::applyColor(const CColor& color) {
-    cairo_set_source_rgba(cairo, color.red / 255.0, color.green / 255.0, color.blue / 255.0, color.alpha / 255.0);
+    cairo_set_source_rgba(cairo, color.red / 255.0, color.green / 255.0, color.blue / 255.0,
+                          color.alpha / 255.0);
 }
 
 double CDrawContext::pixelAlign() const {
@@ -21,7 +22,9 @@ double CDrawContext::pixelAlign() const {
     return (width % 2 == 1) ? 0.5 : 0.0;
 }
 
-void CDrawContext::moveTo(const CPoint& point) { penPosition = point; }
+void CDrawContext::moveTo(const CPoint& point) {
+    penPosition = point;
+}
 
 void CDrawContext::lineTo(const CPoint& point) {
     drawLine(penPosition, point);
@@ -142,13 +145,14 @@ void CDrawContext::setClipRect(const CRect& rect) {
     cairo_clip(cairo);
 }
 
-void CDrawContext::resetClipRect() { cairo_reset_clip(cairo); }
+void CDrawContext::resetClipRect() {
+    cairo_reset_clip(cairo);
+}
 
 namespace {
 cairo_surface_t* createImage(long width, long height, const CColor& background) {
-    cairo_surface_t* image =
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(std::max(1L, width)),
-                                   static_cast<int>(std::max(1L, height)));
+    cairo_surface_t* image = cairo_image_surface_create(
+        CAIRO_FORMAT_ARGB32, static_cast<int>(std::max(1L, width)), static_cast<int>(std::max(1L, height)));
     cairo_t* cr = cairo_create(image);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_rgba(cr, background.red / 255.0, background.green / 255.0, background.blue / 255.0,

@@ -14,7 +14,7 @@ enum CDrawMode { kCopyMode = 0, kOrMode = 1, kXorMode = 2, kAntialias = 3 };
 enum CDrawStyle { kDrawStroked = 0, kDrawFilled = 1, kDrawFilledAndStroked = 2 };
 
 class CDrawContext {
-public:
+  public:
     // Draws on the surface (not owned); every view coordinate is a pixel of that surface.
     explicit CDrawContext(cairo_surface_t* surface, bool ownsSurface = false);
     virtual ~CDrawContext();
@@ -27,7 +27,8 @@ public:
     void drawRect(const CRect& rect, CDrawStyle style = kDrawStroked);
     void fillRect(const CRect& rect) { drawRect(rect, kDrawFilled); }
     void drawEllipse(const CRect& rect, CDrawStyle style = kDrawStroked);
-    void drawString(const char* string, const CRect& rect, short opaque = false, CHoriTxtAlign hAlign = kCenterText);
+    void drawString(const char* string, const CRect& rect, short opaque = false,
+                    CHoriTxtAlign hAlign = kCenterText);
     CCoord getStringWidth(const char* string);
 
     void setFrameColor(const CColor& color) { frameColor = color; }
@@ -50,7 +51,7 @@ public:
     cairo_t* getCairo() const { return cairo; }
     cairo_surface_t* getSurface() const { return surface; }
 
-protected:
+  protected:
     void applyColor(const CColor& color);
     void applyFont();
     // Strokes of odd width are centred on pixel centres so that they cover whole pixels.
@@ -72,14 +73,14 @@ protected:
 
 // An image of its own to draw into, copied onto another context in one go.
 class COffscreenContext : public CDrawContext {
-public:
+  public:
     COffscreenContext(CFrame* frame, long width, long height, const CColor backgroundColor = kBlackCColor);
 
     void copyFrom(CDrawContext* destination, CRect destinationRect, CPoint sourceOffset = CPoint(0, 0));
     long getWidth() const { return width; }
     long getHeight() const { return height; }
 
-private:
+  private:
     long width;
     long height;
 };

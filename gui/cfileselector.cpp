@@ -6,14 +6,17 @@ CFileExtension::CFileExtension(const char* description, const char* extension, c
     : description(description ? description : ""), extension(extension ? extension : ""),
       mimeType(mimeType ? mimeType : "") {}
 
-CNewFileSelector* CNewFileSelector::create(CFrame*, Style style) { return new CNewFileSelector(style); }
+CNewFileSelector* CNewFileSelector::create(CFrame*, Style style) {
+    return new CNewFileSelector(style);
+}
 
 void CNewFileSelector::setDefaultExtension(const CFileExtension& extension) {
     defaultExtension.assign(1, extension);
 }
 
 const char* CNewFileSelector::getSelectedFile(long index) const {
-    return index >= 0 && index < getNumSelectedFiles() ? selected[static_cast<size_t>(index)].c_str() : nullptr;
+    return index >= 0 && index < getNumSelectedFiles() ? selected[static_cast<size_t>(index)].c_str()
+                                                       : nullptr;
 }
 
 std::vector<std::string> CNewFileSelector::zenityArguments() const {

@@ -9,21 +9,21 @@
 class CFrame;
 
 class CFileExtension {
-public:
+  public:
     CFileExtension(const char* description, const char* extension, const char* mimeType = nullptr,
                    int macType = 0);
     const std::string& getDescription() const { return description; }
     const std::string& getExtension() const { return extension; }
     const std::string& getMimeType() const { return mimeType; }
 
-private:
+  private:
     std::string description;
     std::string extension;
     std::string mimeType;
 };
 
 class CNewFileSelector : public CBaseObject {
-public:
+  public:
     enum Style { kSelectFile, kSelectSaveFile, kSelectDirectory };
 
     static CNewFileSelector* create(CFrame* parent = nullptr, Style style = kSelectFile);
@@ -44,7 +44,7 @@ public:
     std::vector<std::string> zenityArguments() const;
     std::vector<std::string> kdialogArguments() const;
 
-private:
+  private:
     explicit CNewFileSelector(Style style) : style(style) {}
 
     Style style;

@@ -6,13 +6,14 @@
 enum CTxtFace { kNormalFace = 0, kBoldFace = 1, kItalicFace = 2 };
 
 class CFontDesc {
-public:
-    CFontDesc(const char* name, CCoord size, int style = kNormalFace) : name(name), size(size), style(style) {}
+  public:
+    CFontDesc(const char* name, CCoord size, int style = kNormalFace)
+        : name(name), size(size), style(style) {}
     const char* getName() const { return name; }
     CCoord getSize() const { return size; }
     int getStyle() const { return style; }
 
-private:
+  private:
     const char* name;
     CCoord size;
     int style;

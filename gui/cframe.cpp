@@ -69,7 +69,9 @@ bool CFrame::removeAll(bool withForget) {
     return true;
 }
 
-bool CFrame::isChild(CView* view) const { return std::find(views.begin(), views.end(), view) != views.end(); }
+bool CFrame::isChild(CView* view) const {
+    return std::find(views.begin(), views.end(), view) != views.end();
+}
 
 CView* CFrame::getView(long index) const {
     return index >= 0 && index < getNbViews() ? views[static_cast<size_t>(index)] : nullptr;
@@ -134,9 +136,13 @@ void CFrame::invalidRect(const CRect& rect) {
     if (!area.isEmpty()) invalidAreas.push_back(area);
 }
 
-bool CFrame::isWindowOpen() const { return window && window->isOpen(); }
+bool CFrame::isWindowOpen() const {
+    return window && window->isOpen();
+}
 
-unsigned long CFrame::getWindowId() const { return window ? window->getWindowId() : 0; }
+unsigned long CFrame::getWindowId() const {
+    return window ? window->getWindowId() : 0;
+}
 
 void CFrame::takeFocus() {
     if (window) window->takeFocus();
@@ -206,7 +212,8 @@ void CFrame::drawArea(CDrawContext& context, const CRect& area) {
     context.setClipRect(area);
     draw(&context);
     for (CView* view : views) {
-        if (view != modalView && view->isVisible() && view->getViewSize().rectOverlap(area)) view->draw(&context);
+        if (view != modalView && view->isVisible() && view->getViewSize().rectOverlap(area))
+            view->draw(&context);
     }
     if (modalView && modalView->getViewSize().rectOverlap(area)) modalView->draw(&context);
     if (mouseObserver) mouseObserver->drawOverlay(&context);
@@ -251,13 +258,16 @@ void CFrame::redrawDirty() {
     }
     if (!merged.empty()) {
         CDrawContext context(image);
-        for (const CRect& area : merged) drawArea(context, area);
+        for (const CRect& area : merged)
+            drawArea(context, area);
         cairo_surface_flush(image);
         ++redrawCount;
     }
     if (window) {
-        for (const CRect& area : merged) window->present(image, area);
-        for (const CRect& area : exposedAreas) window->present(image, area);
+        for (const CRect& area : merged)
+            window->present(image, area);
+        for (const CRect& area : exposedAreas)
+            window->present(image, area);
     }
     exposedAreas.clear();
 }

@@ -15,14 +15,14 @@ class X11Window;
 
 // Watches the pointer over a frame (the tooltip support) and may draw above every view.
 class IMouseObserver : public CBaseObject {
-public:
+  public:
     virtual void onMouseDown(CFrame* frame, const CPoint& where) {}
     virtual void onIdle(CFrame* frame) {}
     virtual void drawOverlay(CDrawContext* context) {}
 };
 
 class CFrame : public CView {
-public:
+  public:
     // systemWindow is the host's X11 window (an XID); null, or no reachable X server, draws offscreen only.
     CFrame(const CRect& size, void* systemWindow, VSTGUIEditorInterface* editor);
     ~CFrame() override;
@@ -79,7 +79,7 @@ public:
     // How many times something was drawn: stays put while nothing changes.
     unsigned long getRedrawCount() const { return redrawCount; }
 
-private:
+  private:
     void pumpEvents();
     void drawArea(CDrawContext& context, const CRect& area);
     void releasePendingViews();

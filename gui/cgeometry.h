@@ -47,7 +47,9 @@ struct CRect {
         return *this;
     }
     CRect& moveTo(CCoord x, CCoord y) { return offset(x - left, y - top); }
-    bool pointInside(const CPoint& p) const { return p.h >= left && p.h < right && p.v >= top && p.v < bottom; }
+    bool pointInside(const CPoint& p) const {
+        return p.h >= left && p.h < right && p.v >= top && p.v < bottom;
+    }
     bool isEmpty() const { return right <= left || bottom <= top; }
     bool rectOverlap(const CRect& o) const {
         return left < o.right && o.left < right && top < o.bottom && o.top < bottom;
@@ -92,3 +94,7 @@ constexpr CColor kBlackCColor = {0, 0, 0, 255};
 constexpr CColor kWhiteCColor = {255, 255, 255, 255};
 constexpr CColor kGreyCColor = {127, 127, 127, 255};
 constexpr CColor kRedCColor = {255, 0, 0, 255};
+
+inline CColor MakeCColor(uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha = 255) {
+    return CColor{red, green, blue, alpha};
+}

@@ -4,7 +4,7 @@
 #include "gui/ccontrol.h"
 
 class CKnob : public CControl {
-public:
+  public:
     CKnob(const CRect& size, CControlListener* listener, long tag, CBitmap* background, CBitmap* handle,
           const CPoint& offset = CPoint(0, 0));
     ~CKnob() override;
@@ -20,7 +20,7 @@ public:
     CCoord getDragRange() const { return dragRange; }
     static constexpr float kFineFactor = 10.0f;
 
-protected:
+  protected:
     // Sets, clamps and reports a new value from a user action.
     void changeValueTo(float newValue);
 
@@ -35,15 +35,15 @@ protected:
 
 // A knob drawn from a film strip of sub-images stacked vertically.
 class CAnimKnob : public CKnob {
-public:
-    CAnimKnob(const CRect& size, CControlListener* listener, long tag, long subPixmaps, CCoord heightOfOneImage,
-              CBitmap* background, const CPoint& offset = CPoint(0, 0));
+  public:
+    CAnimKnob(const CRect& size, CControlListener* listener, long tag, long subPixmaps,
+              CCoord heightOfOneImage, CBitmap* background, const CPoint& offset = CPoint(0, 0));
 
     void draw(CDrawContext* context) override;
     // The sub-image shown for the current value.
     long getFrameIndex() const;
 
-private:
+  private:
     long subPixmaps;
     CCoord heightOfOneImage;
 };

@@ -53,7 +53,9 @@ CMenuPopup::CMenuPopup(COptionMenu* menu, const CRect& frameRect, const CPoint& 
     highlighted = (item && !item->isSeparator()) ? current : -1;
 }
 
-CMenuPopup::~CMenuPopup() { menu->forget(); }
+CMenuPopup::~CMenuPopup() {
+    menu->forget();
+}
 
 CRect CMenuPopup::entryRect(long index) const {
     long column = index / rows, row = index % rows;
@@ -144,7 +146,8 @@ CMouseEventResult CMenuPopup::onMouseMoved(CPoint& where, const long& buttons) {
 }
 
 CMouseEventResult CMenuPopup::onMouseUp(CPoint& where, const long& buttons) {
-    // The release of the click that opened the popup picks nothing unless the pointer was dragged to an entry.
+    // The release of the click that opened the popup picks nothing unless the pointer was dragged to an
+    // entry.
     if (!pressedInside && !dragged) return kMouseEventHandled;
     long index = entryAt(where);
     if (index >= 0)

@@ -8,7 +8,7 @@
 class COptionMenu;
 
 class CMenuPopup : public CView {
-public:
+  public:
     static constexpr CCoord kItemHeight = 18;
 
     // Lays the entries out below the menu (or where they fit) inside the frame's rectangle.
@@ -27,7 +27,7 @@ public:
     long getHighlighted() const { return highlighted; }
     void close();
 
-private:
+  private:
     void moveHighlight(long step);
     void pick(long index);
 

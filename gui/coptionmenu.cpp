@@ -76,7 +76,8 @@ long COptionMenu::getCurrent(char* text, bool countSeparator) const {
     if (text) std::strcpy(text, item ? item->getTitle() : "");
     if (!item || countSeparator) return current;
     long separators = 0;
-    for (long i = 0; i < current; ++i) separators += entries[static_cast<size_t>(i)]->isSeparator() ? 1 : 0;
+    for (long i = 0; i < current; ++i)
+        separators += entries[static_cast<size_t>(i)]->isSeparator() ? 1 : 0;
     return current - separators;
 }
 
@@ -89,7 +90,8 @@ bool COptionMenu::checkEntry(long index, bool state) {
 }
 
 bool COptionMenu::checkEntryAlone(long index) {
-    for (auto& item : entries) item->setChecked(false);
+    for (auto& item : entries)
+        item->setChecked(false);
     return checkEntry(index, true);
 }
 
@@ -132,9 +134,13 @@ bool COptionMenu::popup() {
     return true;
 }
 
-bool COptionMenu::isPopupOpen() const { return openPopup && frame && frame->getModalView() == openPopup; }
+bool COptionMenu::isPopupOpen() const {
+    return openPopup && frame && frame->getModalView() == openPopup;
+}
 
-void COptionMenu::popupClosed() { openPopup = nullptr; }
+void COptionMenu::popupClosed() {
+    openPopup = nullptr;
+}
 
 void COptionMenu::choose(long index) {
     CMenuItem* item = getEntry(index);

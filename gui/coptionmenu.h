@@ -9,14 +9,14 @@
 #include <vector>
 
 enum {
-    kPopupStyle = 1 << 9,    // 512
-    kCheckStyle = 1 << 10,   // 1024: checked entries carry a check mark
-    kNoTextStyle = 1 << 11,  // 2048: the control shows no text
-    kNoDrawStyle = 1 << 12,  // 4096: the control draws nothing at all
+    kPopupStyle = 1 << 9,   // 512
+    kCheckStyle = 1 << 10,  // 1024: checked entries carry a check mark
+    kNoTextStyle = 1 << 11, // 2048: the control shows no text
+    kNoDrawStyle = 1 << 12, // 4096: the control draws nothing at all
 };
 
 class CMenuItem {
-public:
+  public:
     enum Flags { kNoFlags = 0, kDisabled = 1 << 0, kTitle = 1 << 1, kChecked = 1 << 2, kSeparator = 1 << 3 };
 
     CMenuItem(const char* title, long flags);
@@ -27,13 +27,13 @@ public:
     bool isEnabled() const { return (flags & (kDisabled | kTitle)) == 0; }
     void setChecked(bool checked);
 
-private:
+  private:
     std::string title;
     long flags;
 };
 
 class COptionMenu : public CControl {
-public:
+  public:
     COptionMenu(const CRect& size, CControlListener* listener, long tag, CBitmap* background = nullptr,
                 CBitmap* backgroundWhenClicked = nullptr, const long style = 0);
     ~COptionMenu() override;
@@ -45,7 +45,8 @@ public:
     long getNbEntries() const { return static_cast<long>(entries.size()); }
     CMenuItem* getEntry(long index) const;
 
-    // Index of the current entry; without countSeparator both sides count only entries that are not separators.
+    // Index of the current entry; without countSeparator both sides count only entries that are not
+    // separators.
     bool setCurrent(long index, bool countSeparator = true);
     long getCurrent(char* text = nullptr, bool countSeparator = true) const;
     bool checkEntry(long index, bool state);
@@ -76,7 +77,7 @@ public:
     void choose(long index);
     void popupClosed();
 
-private:
+  private:
     long absoluteIndex(long index, bool countSeparator) const;
 
     std::vector<std::unique_ptr<CMenuItem>> entries;

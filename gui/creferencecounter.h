@@ -1,8 +1,9 @@
-// Reference counting shared by bitmaps, views and selectors: created with one reference, freed by the last forget.
+// Reference counting shared by bitmaps, views and selectors: created with one reference, freed by the last
+// forget.
 #pragma once
 
 class CBaseObject {
-public:
+  public:
     CBaseObject() = default;
     CBaseObject(const CBaseObject&) = delete;
     CBaseObject& operator=(const CBaseObject&) = delete;
@@ -14,7 +15,7 @@ public:
     }
     int getNbReference() const { return references; }
 
-private:
+  private:
     int references = 1;
 };
 

@@ -4,7 +4,7 @@
 #include "gui/ccontrol.h"
 
 class CSplashScreen : public CControl {
-public:
+  public:
     CSplashScreen(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
                   const CRect& toDisplay, const CPoint& offset = CPoint(0, 0));
 
@@ -13,7 +13,7 @@ public:
     long onKeyDown(VstKeyCode& keyCode) override;
     void removed() override;
 
-private:
+  private:
     void show();
     void hide();
 

@@ -111,7 +111,7 @@ void CTooltipSupport::drawOverlay(CDrawContext* context) {
     context->setFontColor(kBoxText);
     for (size_t i = 0; i < lines.size(); ++i) {
         CCoord top = area.top + kPadding + i * kLineHeight;
-        context->drawString(lines[i].c_str(), CRect(area.left + kPadding, top, area.right, top + kLineHeight), false,
-                            kLeftText);
+        context->drawString(lines[i].c_str(), CRect(area.left + kPadding, top, area.right, top + kLineHeight),
+                            false, kLeftText);
     }
 }

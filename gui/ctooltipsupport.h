@@ -7,7 +7,7 @@
 #include <vector>
 
 class CTooltipSupport : public IMouseObserver {
-public:
+  public:
     // Attaches itself to the frame, which owns it from then on and releases it when it is destroyed.
     CTooltipSupport(CFrame* frame, CBitmap* background = nullptr, long delay = 1000);
 
@@ -20,7 +20,7 @@ public:
     const CRect& getTooltipRect() const { return area; }
     long getDelay() const { return delay; }
 
-private:
+  private:
     void show(CFrame* frame, CView* view);
     void hide(CFrame* frame);
 

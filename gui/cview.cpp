@@ -36,7 +36,9 @@ void CView::setViewSize(const CRect& rect, bool invalidate) {
     if (invalidate) setDirty(true);
 }
 
-bool CView::hitTest(const CPoint& where) const { return mouseEnabled && visible && mouseableArea.pointInside(where); }
+bool CView::hitTest(const CPoint& where) const {
+    return mouseEnabled && visible && mouseableArea.pointInside(where);
+}
 
 bool CView::setAttribute(CViewAttributeID id, long inSize, const void* inData) {
     if (inSize < 0 || (inSize > 0 && !inData)) return false;
@@ -60,4 +62,6 @@ bool CView::getAttribute(CViewAttributeID id, long inSize, void* outData, long& 
     return true;
 }
 
-bool CView::removeAttribute(CViewAttributeID id) { return attributes.erase(id) > 0; }
+bool CView::removeAttribute(CViewAttributeID id) {
+    return attributes.erase(id) > 0;
+}

@@ -37,14 +37,18 @@ typedef unsigned int CViewAttributeID;
 const CViewAttributeID kCViewTooltipAttribute = 0x63767474; // 'cvtt'
 
 class CView : public CBaseObject {
-public:
+  public:
     explicit CView(const CRect& size);
     ~CView() override;
 
     virtual void draw(CDrawContext* context);
-    virtual CMouseEventResult onMouseDown(CPoint& where, const long& buttons) { return kMouseEventNotHandled; }
+    virtual CMouseEventResult onMouseDown(CPoint& where, const long& buttons) {
+        return kMouseEventNotHandled;
+    }
     virtual CMouseEventResult onMouseUp(CPoint& where, const long& buttons) { return kMouseEventNotHandled; }
-    virtual CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) { return kMouseEventNotHandled; }
+    virtual CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) {
+        return kMouseEventNotHandled;
+    }
     virtual bool onWheel(const CPoint& where, const float& distance, const long& buttons) { return false; }
     // Answers 1 when the key was used, -1 when not.
     virtual long onKeyDown(VstKeyCode& keyCode) { return -1; }
@@ -84,7 +88,7 @@ public:
     virtual void attached(CFrame* parent) { frame = parent; }
     virtual void removed() { frame = nullptr; }
 
-protected:
+  protected:
     CRect size;
     CRect mouseableArea;
     CFrame* frame = nullptr;
@@ -93,7 +97,7 @@ protected:
     bool transparency = false;
     bool visible = true;
 
-private:
+  private:
     std::atomic<bool> dirty{true};
     std::map<CViewAttributeID, std::vector<char>> attributes;
 };

@@ -6,7 +6,7 @@ class CFrame;
 enum { kCircularMode = 0, kRelativCircularMode = 1, kLinearMode = 2 };
 
 class VSTGUIEditorInterface {
-public:
+  public:
     virtual ~VSTGUIEditorInterface() = default;
     // A user gesture on the control with this tag starts or ends.
     virtual void beginEdit(long index) {}

@@ -11,7 +11,8 @@
 namespace {
 xcb_visualtype_t* findVisual(xcb_screen_t* screen, xcb_visualid_t id) {
     for (auto depths = xcb_screen_allowed_depths_iterator(screen); depths.rem; xcb_depth_next(&depths)) {
-        for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem; xcb_visualtype_next(&visuals)) {
+        for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem;
+             xcb_visualtype_next(&visuals)) {
             if (visuals.data->visual_id == id) return visuals.data;
         }
     }
@@ -49,23 +50,24 @@ X11Window::X11Window(unsigned long parent, int width, int height) {
     if (xcb_connection_has_error(connection)) return;
     const xcb_setup_t* setup = xcb_get_setup(connection);
     auto screens = xcb_setup_roots_iterator(setup);
-    for (int i = 0; i < screenNumber && screens.rem; ++i) xcb_screen_next(&screens);
+    for (int i = 0; i < screenNumber && screens.rem; ++i)
+        xcb_screen_next(&screens);
     xcb_screen_t* screen = screens.data;
     if (!screen) return;
 
     window = xcb_generate_id(connection);
     uint32_t mask = XCB_CW_BACK_PIXMAP | XCB_CW_BORDER_PIXEL | XCB_CW_EVENT_MASK | XCB_CW_COLORMAP;
     uint32_t values[] = {XCB_BACK_PIXMAP_NONE, 0,
-                         XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
-                             XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_KEY_PRESS |
-                             XCB_EVENT_MASK_KEY_RELEASE | XCB_EVENT_MASK_LEAVE_WINDOW |
-                             XCB_EVENT_MASK_STRUCTURE_NOTIFY,
+                         XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_BUTTON_PRESS |
+                             XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION |
+                             XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE |
+                             XCB_EVENT_MASK_LEAVE_WINDOW | XCB_EVENT_MASK_STRUCTURE_NOTIFY,
                          screen->default_colormap};
     // The root's visual, stated explicitly, works whatever visual the host gave its own window.
-    xcb_void_cookie_t created = xcb_create_window_checked(
-        connection, screen->root_depth, window, static_cast<xcb_window_t>(parent), 0, 0,
-        static_cast<uint16_t>(width), static_cast<uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-        screen->root_visual, mask, values);
+    xcb_void_cookie_t created =
+        xcb_create_window_checked(connection, screen->root_depth, window, static_cast<xcb_window_t>(parent),
+                                  0, 0, static_cast<uint16_t>(width), static_cast<uint16_t>(height), 0,
+                                  XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, mask, values);
     if (xcb_generic_error_t* error = xcb_request_check(connection, created)) {
         std::free(error);
         destroyed = true;
@@ -79,7 +81,8 @@ X11Window::X11Window(unsigned long parent, int width, int height) {
     firstKeycode = setup->min_keycode;
     auto cookie = xcb_get_keyboard_mapping(connection, setup->min_keycode,
                                            static_cast<uint8_t>(setup->max_keycode - setup->min_keycode + 1));
-    if (xcb_get_keyboard_mapping_reply_t* reply = xcb_get_keyboard_mapping_reply(connection, cookie, nullptr)) {
+    if (xcb_get_keyboard_mapping_reply_t* reply =
+            xcb_get_keyboard_mapping_reply(connection, cookie, nullptr)) {
         keysymsPerKeycode = reply->keysyms_per_keycode;
         const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
         keysyms.assign(syms, syms + xcb_get_keyboard_mapping_keysyms_length(reply));
@@ -121,20 +124,49 @@ VstKeyCode X11Window::translateKey(unsigned char keycode, unsigned int state) co
     if ((state & XCB_MOD_MASK_SHIFT) && keysymsPerKeycode > 1 && keysyms[index + 1] != 0)
         keysym = keysyms[index + 1];
     switch (keysym) {
-    case 0xff08: key.virt = VKEY_BACK; break;
-    case 0xff09: key.virt = VKEY_TAB; break;
-    case 0xff0d: key.virt = VKEY_RETURN; break;
-    case 0xff1b: key.virt = VKEY_ESCAPE; break;
-    case 0xff50: key.virt = VKEY_HOME; break;
-    case 0xff51: key.virt = VKEY_LEFT; break;
-    case 0xff52: key.virt = VKEY_UP; break;
-    case 0xff53: key.virt = VKEY_RIGHT; break;
-    case 0xff54: key.virt = VKEY_DOWN; break;
-    case 0xff55: key.virt = VKEY_PAGEUP; break;
-    case 0xff56: key.virt = VKEY_PAGEDOWN; break;
-    case 0xff57: key.virt = VKEY_END; break;
-    case 0xff8d: key.virt = VKEY_ENTER; break;
-    case 0x0020: key.virt = VKEY_SPACE; key.character = ' '; break;
+    case 0xff08:
+        key.virt = VKEY_BACK;
+        break;
+    case 0xff09:
+        key.virt = VKEY_TAB;
+        break;
+    case 0xff0d:
+        key.virt = VKEY_RETURN;
+        break;
+    case 0xff1b:
+        key.virt = VKEY_ESCAPE;
+        break;
+    case 0xff50:
+        key.virt = VKEY_HOME;
+        break;
+    case 0xff51:
+        key.virt = VKEY_LEFT;
+        break;
+    case 0xff52:
+        key.virt = VKEY_UP;
+        break;
+    case 0xff53:
+        key.virt = VKEY_RIGHT;
+        break;
+    case 0xff54:
+        key.virt = VKEY_DOWN;
+        break;
+    case 0xff55:
+        key.virt = VKEY_PAGEUP;
+        break;
+    case 0xff56:
+        key.virt = VKEY_PAGEDOWN;
+        break;
+    case 0xff57:
+        key.virt = VKEY_END;
+        break;
+    case 0xff8d:
+        key.virt = VKEY_ENTER;
+        break;
+    case 0x0020:
+        key.virt = VKEY_SPACE;
+        key.character = ' ';
+        break;
     default:
         if (keysym > 0x20 && keysym < 0x7f) key.character = static_cast<VstInt32>(keysym);
         break;

@@ -21,7 +21,7 @@ struct WindowEvent {
 };
 
 class X11Window {
-public:
+  public:
     X11Window(unsigned long parent, int width, int height);
     ~X11Window();
     X11Window(const X11Window&) = delete;
@@ -36,7 +36,7 @@ public:
     void present(cairo_surface_t* image, const CRect& area);
     void takeFocus();
 
-private:
+  private:
     VstKeyCode translateKey(unsigned char keycode, unsigned int state) const;
 
     xcb_connection_t* connection = nullptr;

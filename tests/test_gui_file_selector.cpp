@@ -69,8 +69,8 @@ TEST(FileSelector, FallsBackToKdialog) {
     EXPECT_STREQ(selector->getSelectedFile(0), "/tmp/mix.fxb");
     selector->forget();
     ASSERT_EQ(kdialog.runs().size(), 1u);
-    EXPECT_EQ(kdialog.runs()[0],
-              (std::vector<std::string>{"--title", "Save a fxb bank", "--getsavefilename", ".", "*.fxb|Program bank"}));
+    EXPECT_EQ(kdialog.runs()[0], (std::vector<std::string>{"--title", "Save a fxb bank", "--getsavefilename",
+                                                           ".", "*.fxb|Program bank"}));
 }
 
 // The host side of the glue's calls: every request the effect makes.
@@ -82,7 +82,7 @@ VstIntPtr VSTCALLBACK recordingHost(AEffect*, VstInt32 opcode, VstInt32 index, V
 }
 
 class TestEffect : public AudioEffectX {
-public:
+  public:
     TestEffect() : AudioEffectX(recordingHost, 1, 35) {}
     void processReplacing(float**, float**, VstInt32) override {}
 };
@@ -97,7 +97,7 @@ TEST(EditorGlue, PassesBeginAndEndOfParameterGesturesOnlyToTheHost) {
     editor->beginEdit(100);
     editor->endEdit(300);
     EXPECT_EQ(hostRequests, (std::vector<std::pair<VstInt32, VstInt32>>{{audioMasterBeginEdit, 5},
-                                                                       {audioMasterEndEdit, 5}}));
+                                                                        {audioMasterEndEdit, 5}}));
     hostRequests.clear();
     editor->doIdleStuff();
     EXPECT_EQ(hostRequests, (std::vector<std::pair<VstInt32, VstInt32>>{{audioMasterIdle, 0}}));

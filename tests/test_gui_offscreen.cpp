@@ -13,8 +13,8 @@ namespace {
 
 struct OffscreenFrame : ::testing::Test {
     void SetUp() override {
-        frame = new CFrame(CRect(0, 0, bitmaps.background->getWidth(), bitmaps.background->getHeight()), nullptr,
-                           &editor);
+        frame = new CFrame(CRect(0, 0, bitmaps.background->getWidth(), bitmaps.background->getHeight()),
+                           nullptr, &editor);
         layout = buildEditorLayout(frame, bitmaps, &listener);
         frame->idle();
     }
@@ -25,7 +25,8 @@ struct OffscreenFrame : ::testing::Test {
         expectImagePart(area, bitmap, CPoint(0, subImageTop));
     }
     void expectImagePart(const CRect& area, CBitmap* bitmap, const CPoint& offset) {
-        COffscreenContext expected(nullptr, static_cast<long>(area.width()), static_cast<long>(area.height()));
+        COffscreenContext expected(nullptr, static_cast<long>(area.width()),
+                                   static_cast<long>(area.height()));
         CRect local(0, 0, area.width(), area.height());
         bitmaps.background->draw(&expected, local, area.getTopLeft());
         bitmap->draw(&expected, local, offset);
@@ -37,7 +38,8 @@ struct OffscreenFrame : ::testing::Test {
         for (int y = 0; y < area.height(); ++y) {
             for (int x = 0; x < area.width(); ++x) {
                 unsigned want = *reinterpret_cast<const uint32_t*>(data + y * stride + x * 4) & 0xffffff;
-                mismatches += pixelAt(frame, static_cast<int>(area.left) + x, static_cast<int>(area.top) + y) != want;
+                mismatches +=
+                    pixelAt(frame, static_cast<int>(area.left) + x, static_cast<int>(area.top) + y) != want;
             }
         }
         EXPECT_EQ(mismatches, 0) << "image part at " << offset.h << ", " << offset.v;
@@ -88,9 +90,11 @@ TEST_F(OffscreenFrame, KnobShowsTheSubImageOfItsValue) {
 }
 
 TEST_F(OffscreenFrame, ButtonsAndLedsShowTopStateForZeroAndBottomForOne) {
-    for (CControl* control : std::initializer_list<CControl*>{layout.bypass, layout.next, layout.leds[0], layout.leds[4]}) {
-        CBitmap* bitmap = control == layout.leds[0] ? bitmaps.led : control == layout.leds[4] ? bitmaps.ledRed
-                                                                                               : bitmaps.button;
+    for (CControl* control :
+         std::initializer_list<CControl*>{layout.bypass, layout.next, layout.leds[0], layout.leds[4]}) {
+        CBitmap* bitmap = control == layout.leds[0]   ? bitmaps.led
+                          : control == layout.leds[4] ? bitmaps.ledRed
+                                                      : bitmaps.button;
         for (float value : {0.0f, 1.0f}) {
             control->setValue(value);
             frame->idle();
@@ -231,8 +235,9 @@ TEST_F(OffscreenFrame, PopupShowsCheckMarkAndCurrentEntryAndPicksWithMouse) {
     list->checkEntryAlone(0);
     frame->invalidRect(popup->getViewSize());
     frame->idle();
-    EXPECT_GT(meanBrightness(frame, checkArea), meanBrightness(frame, CRect(other.left + 4, other.top + 4,
-                                                                              other.left + 16, other.top + 14)) + 20);
+    EXPECT_GT(meanBrightness(frame, checkArea),
+              meanBrightness(frame, CRect(other.left + 4, other.top + 4, other.left + 16, other.top + 14)) +
+                  20);
     EXPECT_GT(redness(first), 60); // the amber tick
     // A click on an entry picks it and closes the popup.
     CPoint entry(other.left + 40, other.top + 9);
@@ -281,13 +286,15 @@ TEST_F(OffscreenFrame, SplashScreenShowsItsImageOverTheFrameUntilTheNextClick) {
     frame->idle();
     EXPECT_EQ(listener.events, (std::vector<std::string>{"begin 106", "value 106 1", "end 106", "begin 106",
                                                          "value 106 0", "end 106"}));
-    expectImagePart(CRect(400, 300, 420, 320), bitmaps.background, CPoint(400, 300)); // the background is back
+    expectImagePart(CRect(400, 300, 420, 320), bitmaps.background,
+                    CPoint(400, 300)); // the background is back
 }
 
 TEST_F(OffscreenFrame, NothingIsDrawnWhileNothingChanges) {
     frame->idle();
     unsigned long before = frame->getRedrawCount();
-    for (int i = 0; i < 100; ++i) frame->idle();
+    for (int i = 0; i < 100; ++i)
+        frame->idle();
     EXPECT_EQ(frame->getRedrawCount(), before);
     layout.knobs[3]->setValue(layout.knobs[3]->getValue()); // same value: no redraw
     frame->idle();
@@ -300,9 +307,11 @@ TEST_F(OffscreenFrame, NothingIsDrawnWhileNothingChanges) {
 }
 
 TEST_F(OffscreenFrame, ScreenshotOfTheWholeFrame) {
-    for (int i = 0; i < 5; ++i) layout.leds[i]->setValue(i < 3 ? 0.0f : 1.0f);
+    for (int i = 0; i < 5; ++i)
+        layout.leds[i]->setValue(i < 3 ? 0.0f : 1.0f);
     layout.bypass->setValue(1);
-    for (size_t i = 0; i < layout.knobs.size(); ++i) layout.knobs[i]->setValue(static_cast<float>(i % 7) / 6.0f);
+    for (size_t i = 0; i < layout.knobs.size(); ++i)
+        layout.knobs[i]->setValue(static_cast<float>(i % 7) / 6.0f);
     frame->idle();
     std::string path = std::string(LUMERIC_BINARY_DIR) + "/gui_screenshot.png";
     ASSERT_TRUE(frame->saveToPng(path.c_str()));
@@ -346,8 +355,8 @@ TEST(DrawContext, LinesRectanglesEllipsesAndTextLandWhereAsked) {
     auto pixel = [&](int x, int y) {
         cairo_surface_flush(context.getSurface());
         const unsigned char* data = cairo_image_surface_get_data(context.getSurface());
-        return *reinterpret_cast<const uint32_t*>(data + y * cairo_image_surface_get_stride(context.getSurface()) +
-                                                  x * 4) &
+        return *reinterpret_cast<const uint32_t*>(
+                   data + y * cairo_image_surface_get_stride(context.getSurface()) + x * 4) &
                0xffffff;
     };
     context.setDrawMode(kCopyMode);
@@ -374,7 +383,8 @@ TEST(DrawContext, LinesRectanglesEllipsesAndTextLandWhereAsked) {
     context.drawString("-6dB", CRect(5, 0, 100, 19), false, kLeftText);
     int dark = 0;
     for (int y = 0; y < 19; ++y)
-        for (int x = 0; x < 40; ++x) dark += (pixel(x, y) & 255) < 128 ? 1 : 0;
+        for (int x = 0; x < 40; ++x)
+            dark += (pixel(x, y) & 255) < 128 ? 1 : 0;
     EXPECT_GT(dark, 10);
     EXPECT_GT(context.getStringWidth("1kHz"), context.getStringWidth("1k"));
 }

@@ -19,7 +19,7 @@ namespace {
 
 // Starts Xvfb on a free display for the whole test program and ends it afterwards.
 class XvfbEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
@@ -28,8 +28,8 @@ public:
         if (server == 0) {
             close(fds[0]);
             std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
-                   static_cast<char*>(nullptr));
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+                   "tcp", "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
@@ -58,7 +58,7 @@ public:
         }
     }
 
-private:
+  private:
     pid_t server = -1;
 };
 
@@ -71,12 +71,15 @@ void xdotool(const std::vector<std::string>& arguments) {
     ASSERT_TRUE(result.launched && result.exitStatus == 0) << "xdotool " << arguments[0];
 }
 
-std::string number(CCoord value) { return std::to_string(static_cast<long>(value)); }
+std::string number(CCoord value) {
+    return std::to_string(static_cast<long>(value));
+}
 
 int openFileDescriptors() {
     int count = 0;
     if (DIR* folder = opendir("/proc/self/fd")) {
-        while (readdir(folder)) ++count;
+        while (readdir(folder))
+            ++count;
         closedir(folder);
     }
     return count;
@@ -84,7 +87,7 @@ int openFileDescriptors() {
 
 // A top-level window standing in for the host's editor window, at the screen's top-left corner.
 class HostWindow {
-public:
+  public:
     HostWindow(int width = 828, int height = 554) {
         connection = xcb_connect(nullptr, nullptr);
         xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
@@ -92,8 +95,8 @@ public:
         window = xcb_generate_id(connection);
         uint32_t values[] = {screen->black_pixel, 1};
         xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, root, 0, 0, static_cast<uint16_t>(width),
-                          static_cast<uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
-                          XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+                          static_cast<uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
         xcb_map_window(connection, window);
         sync();
     }
@@ -106,9 +109,12 @@ public:
         window = 0;
         sync();
     }
-    void sync() { std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr)); }
+    void sync() {
+        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    }
     int children() {
-        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr);
+        xcb_query_tree_reply_t* tree =
+            xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr);
         int count = tree ? xcb_query_tree_children_length(tree) : -1;
         std::free(tree);
         return count;
@@ -188,7 +194,8 @@ TEST_F(X11Frame, DraggingAKnobChangesItsValueBetweenBeginAndEndOfEdit) {
     moveTo(centre.h, centre.v);
     xdotool({"mousedown", "1"});
     pumpUntil([&] { return listener.count("begin") == 1; });
-    for (int step = 1; step <= 4; ++step) moveTo(centre.h, centre.v - 10 * step);
+    for (int step = 1; step <= 4; ++step)
+        moveTo(centre.h, centre.v - 10 * step);
     xdotool({"mouseup", "1"});
     ASSERT_TRUE(pumpUntil([&] { return listener.count("end") == 1; }));
     EXPECT_NEAR(volume->getValue(), 0.7f, 1e-5);
@@ -266,7 +273,8 @@ TEST(X11FrameLifetime, OpeningAndClosingAHundredTimesLeavesNothingBehind) {
     ASSERT_TRUE(openAndClose()); // warms up the caches of cairo and fontconfig
     int descriptors = openFileDescriptors();
     size_t heap = mallinfo2().uordblks;
-    for (int i = 0; i < 100; ++i) ASSERT_TRUE(openAndClose());
+    for (int i = 0; i < 100; ++i)
+        ASSERT_TRUE(openAndClose());
     host.sync();
     EXPECT_EQ(host.children(), 0);
     EXPECT_EQ(openFileDescriptors(), descriptors);

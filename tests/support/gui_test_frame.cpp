@@ -20,7 +20,8 @@ void RecordingListener::controlEndEdit(CControl* control) {
 
 int RecordingListener::count(const std::string& prefix) const {
     int found = 0;
-    for (const std::string& event : events) found += event.rfind(prefix, 0) == 0 ? 1 : 0;
+    for (const std::string& event : events)
+        found += event.rfind(prefix, 0) == 0 ? 1 : 0;
     return found;
 }
 
@@ -29,23 +30,40 @@ EditorBitmaps::EditorBitmaps()
       ledRed(new CBitmap(135)), button(new CBitmap(139)) {}
 
 EditorBitmaps::~EditorBitmaps() {
-    for (CBitmap* bitmap : {background, knob, about, led, ledRed, button}) bitmap->forget();
+    for (CBitmap* bitmap : {background, knob, about, led, ledRed, button})
+        bitmap->forget();
 }
 
 const std::vector<KnobPlace> kKnobPlaces = {
-    {72, 466, 14, "EqLow"},           {72, 382, 15, "EqMid"},           {72, 299, 16, "EqHigh"},
-    {157, 466, 17, "LowWidener"},     {157, 382, 18, "MidWidener"},     {157, 299, 19, "HighWidener"},
-    {243, 466, 20, "LowDelay"},       {243, 382, 21, "MidDelay"},       {243, 299, 22, "HighDelay"},
-    {328, 382, 23, "MidFreq"},        {469, 172, 10, "ExciterMix"},     {554, 172, 11, "ExciterFreq"},
-    {158, 172, 7, "SilkySurround"},   {73, 172, 6, "VirtualSurround"},  {751, 172, 13, "NoiseReduction"},
-    {667, 172, 12, "Clearness"},      {356, 172, 9, "DiffuseCream"},    {271, 172, 8, "LazerPunch"},
-    {355, 44, 0, "Volume"},           {469, 44, 2, "DynamicFatBass"},   {580, 44, 3, "LoudnessMix"},
-    {667, 44, 4, "LoudnessBassBoost"}, {753, 44, 5, "Tone"},
+    {72, 466, 14, "EqLow"},
+    {72, 382, 15, "EqMid"},
+    {72, 299, 16, "EqHigh"},
+    {157, 466, 17, "LowWidener"},
+    {157, 382, 18, "MidWidener"},
+    {157, 299, 19, "HighWidener"},
+    {243, 466, 20, "LowDelay"},
+    {243, 382, 21, "MidDelay"},
+    {243, 299, 22, "HighDelay"},
+    {328, 382, 23, "MidFreq"},
+    {469, 172, 10, "ExciterMix"},
+    {554, 172, 11, "ExciterFreq"},
+    {158, 172, 7, "SilkySurround"},
+    {73, 172, 6, "VirtualSurround"},
+    {751, 172, 13, "NoiseReduction"},
+    {667, 172, 12, "Clearness"},
+    {356, 172, 9, "DiffuseCream"},
+    {271, 172, 8, "LazerPunch"},
+    {355, 44, 0, "Volume"},
+    {469, 44, 2, "DynamicFatBass"},
+    {580, 44, 3, "LoudnessMix"},
+    {667, 44, 4, "LoudnessBassBoost"},
+    {753, 44, 5, "Tone"},
 };
 
 namespace {
 template <typename Button>
-Button* addButton(CFrame* frame, const EditorBitmaps& bitmaps, CControlListener* listener, int x, int y, long tag) {
+Button* addButton(CFrame* frame, const EditorBitmaps& bitmaps, CControlListener* listener, int x, int y,
+                  long tag) {
     CCoord width = bitmaps.button->getWidth(), height = bitmaps.button->getHeight() / 2;
     CRect size(x - 9, y - 9, x - 9 + width, y - 9 + height);
     Button* button = new Button(size, listener, tag, bitmaps.button);
@@ -59,7 +77,8 @@ EditorLayout buildEditorLayout(CFrame* frame, const EditorBitmaps& bitmaps, CCon
     EditorLayout layout;
     frame->setBackground(bitmaps.background);
 
-    layout.programList = new COptionMenu(CRect(53, 57, 295, 94), listener, 100, nullptr, nullptr, kCheckStyle);
+    layout.programList =
+        new COptionMenu(CRect(53, 57, 295, 94), listener, 100, nullptr, nullptr, kCheckStyle);
     layout.programList->setTransparency(true);
     layout.programList->setTextTransparency(true);
     layout.programList->setFont(kNormalFontVeryBig);
@@ -78,8 +97,8 @@ EditorLayout buildEditorLayout(CFrame* frame, const EditorBitmaps& bitmaps, CCon
     layout.fileMenu = new COptionMenu(CRect(294, 11, 348, 27), listener, 105, nullptr, nullptr,
                                       kPopupStyle | kNoTextStyle | kNoDrawStyle);
     layout.fileMenu->setTransparency(true);
-    for (const char* entry : {"Load preset", "Load bank", "-", "Save preset", "Save bank", "-", "Init preset", "-",
-                              "Visit lumeric.example"})
+    for (const char* entry : {"Load preset", "Load bank", "-", "Save preset", "Save bank", "-", "Init preset",
+                              "-", "Visit lumeric.example"})
         layout.fileMenu->addEntry(entry);
     frame->addView(layout.fileMenu);
 

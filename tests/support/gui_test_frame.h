@@ -10,7 +10,7 @@
 
 // Records every report of the controls, in order: "begin 5", "value 5 0.25", "end 5".
 class RecordingListener : public CControlListener {
-public:
+  public:
     void valueChanged(CControl* control) override;
     void controlBeginEdit(CControl* control) override;
     void controlEndEdit(CControl* control) override;
@@ -25,7 +25,7 @@ public:
 
 // Records the begin and end of gestures the frame passes to its editor, as the host would see them.
 class RecordingEditor : public VSTGUIEditorInterface {
-public:
+  public:
     void beginEdit(long index) override { events.push_back("begin " + std::to_string(index)); }
     void endEdit(long index) override { events.push_back("end " + std::to_string(index)); }
     long getKnobMode() const override { return kLinearMode; }

@@ -149,8 +149,8 @@ void amberScreen(cairo_t* cr, double x, double y, double w, double h) {
     cairo_fill(cr);
     cairo_pattern_destroy(glow);
     // Soft vignette towards the edges, as a backlight does.
-    cairo_pattern_t* vignette =
-        cairo_pattern_create_radial(x + w / 2, y + h / 2, std::min(w, h) * 0.3, x + w / 2, y + h / 2, w * 0.75);
+    cairo_pattern_t* vignette = cairo_pattern_create_radial(x + w / 2, y + h / 2, std::min(w, h) * 0.3,
+                                                            x + w / 2, y + h / 2, w * 0.75);
     cairo_pattern_add_color_stop_rgba(vignette, 0, 1, 0.9, 0.7, 0.10);
     cairo_pattern_add_color_stop_rgba(vignette, 1, 0.2, 0.1, 0.0, 0.18);
     cairo_rectangle(cr, x, y, w, h);
@@ -374,7 +374,8 @@ void drawBackground(cairo_t* cr) {
     const char* rowNames[] = {"HIGH", "MID", "LOW"};
     for (int row = 0; row < 3; ++row) {
         label(cr, rowNames[row], 18, rows[row] + 24.5, 8, kLeft, kLabel, 0.6);
-        for (double left : {51.0, 136.0, 222.0}) knobSeat(cr, left, rows[row]);
+        for (double left : {51.0, 136.0, 222.0})
+            knobSeat(cr, left, rows[row]);
         // Thin guide lines tie a band's row together.
         setColor(cr, 0x1a1b1e);
         cairo_rectangle(cr, 95, rows[row] + 21, 39, 1);
@@ -538,8 +539,8 @@ void drawLed(cairo_t* cr, double top, bool lit, unsigned color, unsigned dark) {
     cairo_fill(cr);
     Rgb c = hex(lit ? color : dark);
     cairo_pattern_t* face = cairo_pattern_create_linear(0, top + 2, 0, top + 10);
-    cairo_pattern_add_color_stop_rgb(face, 0, std::min(1.0, c.r * 1.15 + 0.08), std::min(1.0, c.g * 1.15 + 0.08),
-                                     std::min(1.0, c.b * 1.15 + 0.08));
+    cairo_pattern_add_color_stop_rgb(face, 0, std::min(1.0, c.r * 1.15 + 0.08),
+                                     std::min(1.0, c.g * 1.15 + 0.08), std::min(1.0, c.b * 1.15 + 0.08));
     cairo_pattern_add_color_stop_rgb(face, 1, c.r * 0.8, c.g * 0.8, c.b * 0.8);
     roundedRect(cr, 2, top + 2, 16, 8, 1.5);
     cairo_set_source(cr, face);
@@ -576,9 +577,11 @@ void drawAbout(cairo_t* cr) {
     cairo_fill(cr);
     const char* lines[] = {"Loudness contour and dynamic bass", "Spectral surround, punch and exciter",
                            "Three-band stereo width and delay"};
-    for (int i = 0; i < 3; ++i) text(cr, lines[i], kWidth / 2.0, 356 + 18 * i, 11, kCentre, 0x9ea2aa, false, 0.3);
+    for (int i = 0; i < 3; ++i)
+        text(cr, lines[i], kWidth / 2.0, 356 + 18 * i, 11, kCentre, 0x9ea2aa, false, 0.3);
     text(cr, "lumeric.example", kWidth / 2.0, 438, 12, kCentre, kAmber, true, 0.8);
-    text(cr, "Copyright 2026 Lumeric. All rights reserved.", kWidth / 2.0, 500, 9, kCentre, 0x6c7079, false, 0.3);
+    text(cr, "Copyright 2026 Lumeric. All rights reserved.", kWidth / 2.0, 500, 9, kCentre, 0x6c7079, false,
+         0.3);
     text(cr, "CLICK TO CLOSE", kWidth / 2.0, 530, 8, kCentre, 0x8b8f97, true, 2.0);
 }
 
@@ -628,7 +631,8 @@ int main(int argc, char** argv) {
         const char* name;
         unsigned lit, dark;
     };
-    for (LedColours led : {LedColours{"bmp00134.png", 0xffb240, 0x3b2b16}, LedColours{"bmp00135.png", 0xff3b2e, 0x3d1714}}) {
+    for (LedColours led :
+         {LedColours{"bmp00134.png", 0xffb240, 0x3b2b16}, LedColours{"bmp00135.png", 0xff3b2e, 0x3d1714}}) {
         cairo_surface_t* image = newImage(20, 24);
         cr = cairo_create(image);
         drawLed(cr, 0, true, led.lit, led.dark);
