@@ -148,6 +148,10 @@ void CFrame::takeFocus() {
     if (window) window->takeFocus();
 }
 
+void CFrame::releaseFocus() {
+    if (window) window->releaseFocus();
+}
+
 void CFrame::idle() {
     if (inIdle) return;
     inIdle = true;
@@ -193,9 +197,9 @@ void CFrame::pumpEvents() {
         releasePendingViews();
     }
     if (!window->isOpen()) {
-        // The host destroyed its window before closing the editor: carry on offscreen.
+        // The host destroyed its window before closing the editor: nothing is drawn from now on.
         window.reset();
-        exposedAreas.clear();
+        windowLost = true;
     }
 }
 
@@ -221,6 +225,14 @@ void CFrame::drawArea(CDrawContext& context, const CRect& area) {
 }
 
 void CFrame::redrawDirty() {
+    if (windowLost) {
+        for (CView* view : views) view->setDirty(false);
+        if (modalView) modalView->setDirty(false);
+        invalidAreas.clear();
+        exposedAreas.clear();
+        fullRedraw = false;
+        return;
+    }
     std::vector<CRect> areas;
     areas.swap(invalidAreas);
     // Flags are cleared before drawing so that a value set meanwhile (say, by automation) is drawn next time.

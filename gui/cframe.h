@@ -72,8 +72,9 @@ class CFrame : public CView {
     bool isWindowOpen() const;
     // The frame's own X11 window, 0 when offscreen.
     unsigned long getWindowId() const;
-    // Asks for the keyboard, so that an open menu can be used with the keys.
+    // Asks for the keyboard, so that an open menu can be used with the keys, and gives it back.
     void takeFocus();
+    void releaseFocus();
     cairo_surface_t* getImage() const { return image; }
     bool saveToPng(const char* path);
     // How many times something was drawn: stays put while nothing changes.
@@ -99,6 +100,7 @@ class CFrame : public CView {
     CPoint mousePosition;
     std::chrono::steady_clock::time_point lastMouseMove;
     bool fullRedraw = true;
+    bool windowLost = false;
     bool inIdle = false;
     unsigned long redrawCount = 0;
 };

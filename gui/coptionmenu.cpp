@@ -140,6 +140,7 @@ bool COptionMenu::isPopupOpen() const {
 
 void COptionMenu::popupClosed() {
     openPopup = nullptr;
+    if (frame) frame->releaseFocus();
 }
 
 void COptionMenu::choose(long index) {

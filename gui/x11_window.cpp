@@ -255,6 +255,19 @@ void X11Window::present(cairo_surface_t* image, const CRect& area) {
 
 void X11Window::takeFocus() {
     if (!isOpen()) return;
+    if (xcb_get_input_focus_reply_t* focus =
+            xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr)) {
+        previousFocus = focus->focus;
+        std::free(focus);
+    }
     xcb_set_input_focus(connection, XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
     xcb_flush(connection);
+}
+
+void X11Window::releaseFocus() {
+    if (!isOpen() || previousFocus == 0 || previousFocus == window) return;
+    // A window that has gone meanwhile only costs an ignored error.
+    xcb_set_input_focus(connection, XCB_INPUT_FOCUS_PARENT, previousFocus, XCB_CURRENT_TIME);
+    xcb_flush(connection);
+    previousFocus = 0;
 }

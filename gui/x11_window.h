@@ -34,7 +34,9 @@ class X11Window {
     bool nextEvent(WindowEvent& event);
     // Shows the area of the image (the frame's size) in the window.
     void present(cairo_surface_t* image, const CRect& area);
+    // Takes the keyboard, remembering who had it; releaseFocus gives it back.
     void takeFocus();
+    void releaseFocus();
 
   private:
     VstKeyCode translateKey(unsigned char keycode, unsigned int state) const;
@@ -43,6 +45,7 @@ class X11Window {
     unsigned int window = 0;
     cairo_surface_t* surface = nullptr;
     bool destroyed = false;
+    unsigned int previousFocus = 0;
     unsigned char firstKeycode = 0;
     int keysymsPerKeycode = 0;
     std::vector<unsigned int> keysyms;

@@ -298,8 +298,10 @@ TEST(X11FrameLifetime, SurvivesTheHostDestroyingItsWindowFirstAndASecondOpen) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     EXPECT_FALSE(first->isWindowOpen());
+    unsigned long redraws = first->getRedrawCount();
     first->invalid();
-    first->idle(); // draws offscreen, sends nothing to the vanished window
+    first->idle(); // draws nothing for a window that is gone
+    EXPECT_EQ(first->getRedrawCount(), redraws);
     delete first;
     // A window id that never existed behaves the same.
     CFrame* orphan = new CFrame(CRect(0, 0, 50, 50), reinterpret_cast<void*>(0x7ffffff), nullptr);

@@ -295,7 +295,6 @@ void drawBackground(cairo_t* cr) {
     // Top row.
     section(cr, 10, 32, 292, 80, "PROGRAM");
     amberScreen(cr, 53, 57, 242, 37);
-    label(cr, "SELECT", 48, 79.5, 7.5, kRight, kDimLabel, 0.5);
 
     section(cr, 308, 32, 92, 80, "OUTPUT");
     knobSeat(cr, 334, 44);
@@ -308,7 +307,7 @@ void drawBackground(cairo_t* cr) {
     cairo_fill(cr);
     knobSeat(cr, 448, 44);
     knobLabel(cr, 469, 44, "FAT BASS");
-    recess(cr, 499, 27, 24, 72, 3);
+    recess(cr, 499, 29, 24, 70, 3);
     label(cr, "BASS", 511, 108, 7.5, kCentre, kDimLabel, 0.5);
     knobSeat(cr, 559, 44);
     knobLabel(cr, 580, 44, "MIX");
