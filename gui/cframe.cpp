@@ -226,7 +226,8 @@ void CFrame::drawArea(CDrawContext& context, const CRect& area) {
 
 void CFrame::redrawDirty() {
     if (windowLost) {
-        for (CView* view : views) view->setDirty(false);
+        for (CView* view : views)
+            view->setDirty(false);
         if (modalView) modalView->setDirty(false);
         invalidAreas.clear();
         exposedAreas.clear();

@@ -400,6 +400,13 @@ void drawBackground(cairo_t* cr) {
     label(cr, "SCOPE", 732, 271, 8, kRight, kLabel, 0.6);
     buttonSeat(cr, 736, 258);
     amberScreen(cr, 407, 295, 377, 219);
+    // Level ticks beside the screen, on the analyser's 6 dB grid lines.
+    for (int y = 300; y < 514; y += 24) {
+        setColor(cr, y == 300 ? kAmber : 0x6a6e76);
+        cairo_rectangle(cr, 790, y, y == 300 ? 8 : 5, 1);
+        cairo_fill(cr);
+    }
+    label(cr, "dB", 800, 304, 6.5, kLeft, kDimLabel, 0.2);
 
     // Footer and the about strip (392..828 x 515..554).
     cairo_pattern_t* footer = cairo_pattern_create_linear(0, 519, 0, kHeight);
