@@ -24,7 +24,7 @@ CCoord widestTitle(COptionMenu* menu) {
     CCoord widest = 0;
     {
         CDrawContext context(scratch);
-        context.setFont(kNormalFont);
+        context.setFont(kNormalFontSmall);
         for (long i = 0; i < menu->getNbEntries(); ++i)
             widest = std::max(widest, context.getStringWidth(menu->getEntry(i)->getTitle()));
     }
@@ -40,8 +40,11 @@ CMenuPopup::CMenuPopup(COptionMenu* menu, const CRect& frameRect, const CPoint& 
     rows = menu->getNbItemsPerColumn() > 0 ? std::min(menu->getNbItemsPerColumn(), count) : count;
     columns = (count + rows - 1) / rows;
     columnWidth = std::max<CCoord>(80, kCheckWidth + widestTitle(menu) + 14);
+    columnWidth = std::min(columnWidth, std::floor((frameRect.width() - 2 * kMargin) / columns));
+    itemHeight =
+        std::clamp(std::floor((frameRect.height() - 2 * kMargin) / rows), kMinItemHeight, kItemHeight);
     CCoord width = columns * columnWidth + 2 * kMargin;
-    CCoord height = rows * kItemHeight + 2 * kMargin;
+    CCoord height = rows * itemHeight + 2 * kMargin;
     CRect anchor = menu->getViewSize();
     CCoord left = anchor.left;
     CCoord top = (menu->getStyle() & kPopupStyle) ? anchor.top : anchor.bottom;
@@ -60,8 +63,8 @@ CMenuPopup::~CMenuPopup() {
 CRect CMenuPopup::entryRect(long index) const {
     long column = index / rows, row = index % rows;
     CCoord left = size.left + kMargin + column * columnWidth;
-    CCoord top = size.top + kMargin + row * kItemHeight;
-    return CRect(left, top, left + columnWidth, top + kItemHeight);
+    CCoord top = size.top + kMargin + row * itemHeight;
+    return CRect(left, top, left + columnWidth, top + itemHeight);
 }
 
 long CMenuPopup::entryAt(const CPoint& where) const {
@@ -80,14 +83,15 @@ void CMenuPopup::draw(CDrawContext* context) {
     context->setFillColor(kPanel);
     context->setFrameColor(kBorder);
     context->drawRect(size, kDrawFilledAndStroked);
-    context->setFont(kNormalFont);
+    context->setFont(kNormalFontSmall);
+    cairo_t* cr = context->getCairo();
     bool checkStyle = (menu->getStyle() & kCheckStyle) != 0;
     for (long i = 0; i < menu->getNbEntries(); ++i) {
         CMenuItem* item = menu->getEntry(i);
         CRect rect = entryRect(i);
         if (item->isSeparator()) {
             context->setFrameColor(kSeparatorLine);
-            CCoord y = rect.top + kItemHeight / 2;
+            CCoord y = rect.top + itemHeight / 2;
             context->drawLine(CPoint(rect.left + 6, y), CPoint(rect.right - 6, y));
             continue;
         }
@@ -98,20 +102,25 @@ void CMenuPopup::draw(CDrawContext* context) {
         }
         if (checkStyle && item->isChecked()) {
             // A tick drawn as two strokes: no font needed.
-            cairo_t* cr = context->getCairo();
+            double middle = rect.top + itemHeight / 2;
             cairo_save(cr);
             const CColor& tick = lit ? kHighlightText : kHighlight;
             cairo_set_source_rgb(cr, tick.red / 255.0, tick.green / 255.0, tick.blue / 255.0);
             cairo_set_line_width(cr, 2);
-            cairo_move_to(cr, rect.left + 5, rect.top + 9);
-            cairo_line_to(cr, rect.left + 9, rect.top + 13);
-            cairo_line_to(cr, rect.left + 15, rect.top + 5);
+            cairo_move_to(cr, rect.left + 5, middle);
+            cairo_line_to(cr, rect.left + 9, middle + 4);
+            cairo_line_to(cr, rect.left + 15, middle - 4);
             cairo_stroke(cr);
             cairo_restore(cr);
         }
         context->setFontColor(lit ? kHighlightText : kText);
         CRect textRect(rect.left + kCheckWidth, rect.top, rect.right - 4, rect.bottom);
+        // A name too long for its column is cut at the column's edge.
+        cairo_save(cr);
+        cairo_rectangle(cr, textRect.left, textRect.top, textRect.width(), textRect.height());
+        cairo_clip(cr);
         context->drawString(item->getTitle(), textRect, false, kLeftText);
+        cairo_restore(cr);
     }
     setDirty(false);
 }

@@ -9,7 +9,9 @@ class COptionMenu;
 
 class CMenuPopup : public CView {
   public:
+    // Rows are this high unless the frame is too low for them; columns narrow to fit its width.
     static constexpr CCoord kItemHeight = 18;
+    static constexpr CCoord kMinItemHeight = 12;
 
     // Lays the entries out below the menu (or where they fit) inside the frame's rectangle.
     CMenuPopup(COptionMenu* menu, const CRect& frameRect, const CPoint& openedAt);
@@ -25,6 +27,7 @@ class CMenuPopup : public CView {
     long entryAt(const CPoint& where) const;
     CRect entryRect(long index) const;
     long getHighlighted() const { return highlighted; }
+    CCoord getItemHeight() const { return itemHeight; }
     void close();
 
   private:
@@ -35,6 +38,7 @@ class CMenuPopup : public CView {
     long columns = 1;
     long rows = 1;
     CCoord columnWidth = 100;
+    CCoord itemHeight = kItemHeight;
     long highlighted = -1;
     CPoint openedAt;
     bool pressedInside = false;

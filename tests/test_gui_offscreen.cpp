@@ -225,7 +225,11 @@ TEST_F(OffscreenFrame, PopupShowsCheckMarkAndCurrentEntryAndPicksWithMouse) {
     // 128 entries in columns of 32: entry 33 is the second of the second column.
     CRect current = popup->entryRect(33), first = popup->entryRect(0), other = popup->entryRect(34);
     EXPECT_EQ(current.left, first.left + first.width());
-    EXPECT_EQ(current.top, first.top + CMenuPopup::kItemHeight);
+    EXPECT_EQ(current.top, first.top + popup->getItemHeight());
+    // All 32 rows fit into the frame's height.
+    EXPECT_LE(popup->entryRect(31).bottom, frame->getViewSize().bottom);
+    EXPECT_GE(popup->entryRect(0).top, frame->getViewSize().top);
+    EXPECT_LE(popup->entryRect(127).right, frame->getViewSize().right);
     auto redness = [&](const CRect& r) {
         unsigned pixel = pixelAt(frame, static_cast<int>(r.left + 9), static_cast<int>(r.top + 12));
         return static_cast<int>((pixel >> 16) & 255) - static_cast<int>(pixel & 255);

@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <functional>
 #include <malloc.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -21,23 +22,14 @@ namespace {
 class XvfbEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        server = fork();
-        ASSERT_GE(server, 0);
-        if (server == 0) {
-            close(fds[0]);
-            std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-                   "tcp", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
+        std::string number;
+        // Servers started at the same moment by other test programs may race for a display: try again.
+        for (int attempt = 0; attempt < 5 && number.empty(); ++attempt) {
+            number = startServer();
+            if (number.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100 + 150 * attempt));
         }
-        close(fds[1]);
-        char number[32] = {};
-        ssize_t length = read(fds[0], number, sizeof number - 1);
-        close(fds[0]);
-        ASSERT_GT(length, 0) << "Xvfb did not start (is the xvfb package installed?)";
-        std::string display = ":" + std::string(number, static_cast<size_t>(length));
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start (is the xvfb package installed?)";
+        std::string display = ":" + number;
         display.erase(display.find_last_not_of("\n") + 1);
         setenv("DISPLAY", display.c_str(), 1);
         // The server may still be setting up its screen after it named the display.
@@ -59,6 +51,32 @@ class XvfbEnvironment : public ::testing::Environment {
     }
 
   private:
+    // Starts Xvfb, which picks a free display and names it; empty when it did not start.
+    std::string startServer() {
+        int fds[2];
+        if (pipe(fds) != 0) return "";
+        server = fork();
+        if (server < 0) return "";
+        if (server == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM); // no server outlives a crashed test program
+            close(fds[0]);
+            std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+                   "tcp", "-noreset", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        char number[32] = {};
+        ssize_t length = read(fds[0], number, sizeof number - 1);
+        close(fds[0]);
+        if (length <= 0) {
+            waitpid(server, nullptr, 0);
+            server = -1;
+            return "";
+        }
+        return std::string(number, static_cast<size_t>(length));
+    }
+
     pid_t server = -1;
 };
 
