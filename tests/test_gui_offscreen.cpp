@@ -322,6 +322,12 @@ TEST_F(OffscreenFrame, ScreenshotOfTheWholeFrame) {
     cairo_surface_t* written = cairo_image_surface_create_from_png(path.c_str());
     EXPECT_EQ(cairo_image_surface_get_width(written), 828);
     cairo_surface_destroy(written);
+    // The program list's popup over the frame, as a second picture.
+    for (int i = 0; i < 128; i += 9) layout.programList->getEntry(i)->setTitle("Wide Stereo Master Bus 27");
+    layout.programList->checkEntryAlone(0);
+    layout.programList->popup();
+    frame->idle();
+    EXPECT_TRUE(frame->saveToPng((std::string(LUMERIC_BINARY_DIR) + "/gui_screenshot_menu.png").c_str()));
 }
 
 TEST(TooltipSupport, ShowsTheTextAfterTheDelayWhileThePointerRests) {
