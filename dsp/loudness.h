@@ -6,7 +6,9 @@ class Loudness {
     Loudness();
     ~Loudness();
 
+    // A rate that is not positive is refused and the previous design stays.
     void setSampleRate(float rate);
+    // Sections outside 0..9 are ignored.
     void recalcBiQuad(long section, float freq, float gain, float q);
     void process(float* left, float* right, long count);
     void resetSoft();

@@ -10,6 +10,9 @@ class Punch {
     void reset();
     // trunc(49 x value), kept inside 0..49 for any float (NaN gives 0).
     static int32_t sectionCount(float lazerPunch);
+    // All-pass coefficient for the rate, approximately e^(-2512 / sampleRate); 0 for a rate that is not
+    // positive.
+    static float coefficient(float sampleRate);
     void process(float* left, float* right, int32_t n, float lazerPunch, float sampleRate);
     void resetIfNotFinite();
 

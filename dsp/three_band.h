@@ -10,6 +10,12 @@ class ThreeBand {
   public:
     // params: a snapshot of the effect's 35 values. True when any of the nine controls is off-centre.
     static bool isActive(const float* params);
+    // f = 2 sin(3.1457 fc / rate), fc = 500 + 2000 MidFreq^2 Hz, limited to 0..1: beyond 1 the poles of the
+    // filter move back out towards the unit circle, which they cross at sqrt(5) - 1.
+    static float filterCoefficient(float midFreq, float sampleRate);
+    // A band's delay in samples for its delay control p, 0..4095 for any float (remainders modulo 4096).
+    static int32_t leftDelay(float p, float sampleRate);
+    static int32_t rightDelay(float p, float sampleRate);
     void reset();
     void process(float* left, float* right, int32_t n, const float* params, float sampleRate);
     void resetIfNotFinite();

@@ -47,31 +47,19 @@ AudioEffect::~AudioEffect() {
 
 void AudioEffect::setEditor(AEffEditor* newEditor) {
     editor = newEditor;
-    if (editor)
-        cEffect.flags |= effFlagsHasEditor;
-    else
-        cEffect.flags &= ~effFlagsHasEditor;
+    setFlag(effFlagsHasEditor, editor != nullptr);
 }
 
 void AudioEffect::canProcessReplacing(bool state) {
-    if (state)
-        cEffect.flags |= effFlagsCanReplacing;
-    else
-        cEffect.flags &= ~effFlagsCanReplacing;
+    setFlag(effFlagsCanReplacing, state);
 }
 
 void AudioEffect::canDoubleReplacing(bool state) {
-    if (state)
-        cEffect.flags |= effFlagsCanDoubleReplacing;
-    else
-        cEffect.flags &= ~effFlagsCanDoubleReplacing;
+    setFlag(effFlagsCanDoubleReplacing, state);
 }
 
 void AudioEffect::programsAreChunks(bool state) {
-    if (state)
-        cEffect.flags |= effFlagsProgramChunks;
-    else
-        cEffect.flags &= ~effFlagsProgramChunks;
+    setFlag(effFlagsProgramChunks, state);
 }
 
 VstIntPtr AudioEffect::callHost(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {

@@ -61,6 +61,13 @@ class AudioEffect {
     // Attaches (and takes ownership of) the editor; sets effFlagsHasEditor when it is not null.
     void setEditor(AEffEditor* editor);
     audioMasterCallback getAudioMaster() const { return audioMaster; }
+    // Sets or clears one of the record's flags.
+    void setFlag(VstInt32 flag, bool state) {
+        if (state)
+            cEffect.flags |= flag;
+        else
+            cEffect.flags &= ~flag;
+    }
 
     // Calls the host; 0 without a host callback.
     VstIntPtr callHost(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,

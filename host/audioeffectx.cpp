@@ -207,17 +207,11 @@ VstInt32 AudioEffectX::getHostLanguage() {
 }
 
 void AudioEffectX::isSynth(bool state) {
-    if (state)
-        cEffect.flags |= effFlagsIsSynth;
-    else
-        cEffect.flags &= ~effFlagsIsSynth;
+    setFlag(effFlagsIsSynth, state);
 }
 
 void AudioEffectX::noTail(bool state) {
-    if (state)
-        cEffect.flags |= effFlagsNoSoundInStop;
-    else
-        cEffect.flags &= ~effFlagsNoSoundInStop;
+    setFlag(effFlagsNoSoundInStop, state);
 }
 
 void* AudioEffectX::getDirectory() {

@@ -27,25 +27,19 @@ void writeToStandardError(const char* title, const char* message) {
     }
 }
 
-const char* zenityKind(int8_t style) {
+// The single-button dialog kind of each box style, for zenity and for kdialog.
+struct DialogKind {
+    const char* zenity;
+    const char* kdialog;
+};
+DialogKind dialogKind(int8_t style) {
     switch (style) {
     case kBoxCritical:
-        return "--error";
+        return {"--error", "--error"};
     case kBoxInformational:
-        return "--info";
+        return {"--info", "--msgbox"};
     default:
-        return "--warning";
-    }
-}
-
-const char* kdialogKind(int8_t style) {
-    switch (style) {
-    case kBoxCritical:
-        return "--error";
-    case kBoxInformational:
-        return "--msgbox";
-    default:
-        return "--sorry";
+        return {"--warning", "--sorry"};
     }
 }
 
@@ -61,7 +55,7 @@ int32_t showMessageBox(const char* title, const char* message, const char* butto
     const bool twoButtons = !b2.empty();
 
     if (programOnPath("zenity")) {
-        std::vector<std::string> argv = {"zenity", twoButtons ? "--question" : zenityKind(style),
+        std::vector<std::string> argv = {"zenity", twoButtons ? "--question" : dialogKind(style).zenity,
                                          "--title=" + t, "--text=" + m, "--no-markup"};
         if (!b1.empty()) argv.push_back("--ok-label=" + b1);
         if (twoButtons) argv.push_back("--cancel-label=" + b2);
@@ -73,7 +67,7 @@ int32_t showMessageBox(const char* title, const char* message, const char* butto
         if (twoButtons) {
             argv.insert(argv.end(), {"--yesno", m, "--yes-label", b1, "--no-label", b2});
         } else {
-            argv.insert(argv.end(), {kdialogKind(style), m});
+            argv.insert(argv.end(), {dialogKind(style).kdialog, m});
         }
         ProgramResult result = runProgram(argv);
         if (result.launched) return result.exitStatus == 0 ? 1 : 0;

@@ -1,0 +1,113 @@
+// Spectral block processor: 512-sample window in a 2048-point frame, seven effects, overlap-add over a
+// ring of eight frames per channel. With every effect off the output is the input two blocks later.
+#include <cmath>
+#include <cstring>
+
+#include "dsp/audio_path.h"
+#include "dsp/fft.h"
+
+namespace {
+
+constexpr int kN = spectral::kFrameLength;
+
+// w(i) = 0.5 - 0.5 cos(3.1457 i / 512): angle in double, cosine in single; 3.1457 is deliberate.
+struct AnalysisWindow {
+    float w[kSpectralBlock];
+    AnalysisWindow() {
+        for (int i = 0; i < kSpectralBlock; ++i)
+            w[i] = 0.5f - 0.5f * std::cos(static_cast<float>(3.1457 * i / 512.0));
+    }
+};
+const AnalysisWindow window;
+
+void fillFrame(float* frame, const float* previous, const float* current) {
+    for (int i = 0; i < kSpectralBlock; ++i) {
+        frame[i] = window.w[i] * previous[i];
+        frame[kSpectralBlock + i] = (1.0f - window.w[i]) * current[i];
+    }
+    std::memset(frame + 2 * kSpectralBlock, 0, sizeof(float) * (kN - 2 * kSpectralBlock));
+}
+
+} // namespace
+
+void AudioPath::processBlock44100LR(bool resynthesis) {
+    float p[kNumParams];
+    snapshotParams(p);
+    runSpectralBlock(resynthesis, p);
+}
+
+void AudioPath::runSpectralBlock(bool resynthesis, const float* p) {
+    const int slot = frameSlot;
+    float* left = frameL[slot];
+    float* right = frameR[slot];
+    fillFrame(left, prevL, inL);
+    fillFrame(right, prevR, inR);
+    std::memcpy(prevL, inL, sizeof prevL);
+    std::memcpy(prevR, inR, sizeof prevR);
+
+    realfft_split(left, kN);
+    realfft_split(right, kN);
+    runSpectralStages(left, right, p);
+
+    if (++feed.displayDivider % 4 == 0) updateDisplayColumns(left, right);
+
+    if (resynthesis) {
+        irealfft_split(left, kN);
+        irealfft_split(right, kN);
+        overlapAdd(slot);
+    }
+    slotHoldsSpectrum[slot] = !resynthesis;
+    frameSlot = static_cast<int8_t>((slot + 1) % kFrameSlots);
+    feed.displayCounter.fetch_add(1, std::memory_order_relaxed);
+}
+
+void AudioPath::runSpectralStages(float* left, float* right, const float* p) {
+    using namespace spectral;
+    if (isAmountOn(p[kNoiseReduction])) {
+        noiseReduction(left, right, scratchL, scratchR, p[kNoiseReduction]);
+    }
+    if (isAmountOn(p[kClearness])) {
+        clearness(left, right, scratchL, scratchR, p[kClearness]);
+    }
+    if (isAmountOn(p[kVirtualSurround])) {
+        virtualSurroundPhasors.buildRotation(p[kVirtualSurround], virtualSurroundDelta);
+        rotate(left, virtualSurroundPhasors, 1.0f);
+        rotate(right, virtualSurroundPhasors, -1.0f);
+    }
+    if (isAmountOn(p[kSilkySurround])) {
+        silkyPhasorsL.buildRotation(p[kSilkySurround], silkyDeltaLeft);
+        silkyPhasorsR.buildRotation(p[kSilkySurround], silkyDeltaRight);
+        rotate(left, silkyPhasorsL, 1.0f);
+        rotate(right, silkyPhasorsR, 1.0f);
+    }
+    if (isAmountOn(p[kDiffuseCream])) {
+        diffuseCreamPhasors.buildRotation(p[kDiffuseCream], diffuseCreamDelta);
+        rotate(left, diffuseCreamPhasors, 1.0f);
+        rotate(right, diffuseCreamPhasors, 1.0f);
+    }
+    if (isToneOn(p[kTone])) {
+        toneGains.update(p[kTone]);
+        applyTone(left, toneGains);
+        applyTone(right, toneGains);
+    }
+    uint8_t meter = 0;
+    if (isFatBassOn(p[kDynamicFatBass])) meter = dynamicFatBass(left, right, p[kDynamicFatBass]);
+    feed.bassLedCount.store(meter, std::memory_order_relaxed);
+}
+
+// This call's frame gives its positions 1792..2047, the one before it 0..255, and so back to the frame
+// from seven calls ago, which gives 1536..1791.
+void AudioPath::overlapAdd(int slot) {
+    for (int i = 0; i < kSpectralBlock; ++i) {
+        float sumL = 0.0f;
+        float sumR = 0.0f;
+        for (int s = 0; s < kFrameSlots; ++s) {
+            const int source = (slot + s) % kFrameSlots;
+            const int position = 1792 - kSpectralBlock * s + i;
+            sumL += frameL[source][position];
+            sumR += frameR[source][position];
+        }
+        outL[i] = sumL;
+        outR[i] = sumR;
+    }
+}

@@ -1,0 +1,68 @@
+// The seven effects of the spectral block processor, acting in place on one 2048-point spectrum in the
+// split layout of realfft_split (Re at k, Im at 2048 - k, bins 0 and 1024 real). They touch bins 0..1023.
+#pragma once
+
+#include <cstdint>
+
+namespace spectral {
+
+constexpr int kFrameLength = 2048;
+constexpr int kStageBins = 1024; // bins 0..1023; bin 1024 is left alone
+constexpr int kScratchLength = kStageBins + 1;
+
+// Single-precision tests, so that exactly 0.45f and 0.55f count as neutral.
+inline bool isNeutral(float value) {
+    return value >= 0.45f && value <= 0.55f;
+}
+inline bool isAmountOn(float value) {
+    return value > 0.02f;
+}
+inline bool isFatBassOn(float value) {
+    return value > 0.05f;
+}
+inline bool isToneOn(float value) {
+    return value > 0.55f || value < 0.45f;
+}
+
+// Rotation amounts in radians for bin k (all zero at bin 0).
+float warp(int k);
+float virtualSurroundDelta(float amount, int k); // left channel; the right turns the other way
+float silkyDeltaLeft(float amount, int k);
+float silkyDeltaRight(float amount, int k);
+float diffuseCreamDelta(float amount, int k);
+float toneGain(float tone, int k);
+
+// Per-bin values that depend only on one parameter value, rebuilt only when that value changes.
+struct BinTable {
+    float cosDelta[kStageBins];
+    float sinDelta[kStageBins];
+    uint32_t keyBits = 0;
+    bool valid = false;
+    uint32_t rebuilds = 0; // how often the table was rebuilt (tests hold it to once per change)
+
+    // True when the table had to be rebuilt for this value.
+    bool needsRebuild(float value);
+    void buildRotation(float value, float (*delta)(float, int));
+};
+
+struct ToneTable {
+    float gain[kStageBins];
+    uint32_t keyBits = 0;
+    bool valid = false;
+    uint32_t rebuilds = 0;
+    void update(float tone);
+};
+
+// Multiplies bins 1..1023 by e^(-i delta): Re' = Re cos + Im sin, Im' = Im cos - Re sin.
+// direction -1 turns by -delta with the same table.
+void rotate(float* spectrum, const BinTable& table, float direction);
+
+// Both channels at once; scratchL/scratchR: kScratchLength floats of work space each.
+void noiseReduction(float* left, float* right, float* scratchL, float* scratchR, float amount);
+void clearness(float* left, float* right, float* scratchL, float* scratchR, float amount);
+void applyTone(float* spectrum, const ToneTable& table);
+
+// Boosts both channels by their own level; returns the meter value 0..5.
+uint8_t dynamicFatBass(float* left, float* right, float amount);
+
+} // namespace spectral
