@@ -131,7 +131,10 @@ void CMenuPopup::close() {
 }
 
 void CMenuPopup::pick(long index) {
+    CFrame* owner = frame;
     close();
+    // The popup disappears before the command runs, which may open a dialog and wait for it.
+    if (owner) owner->redrawDirty();
     menu->choose(index);
 }
 

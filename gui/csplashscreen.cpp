@@ -26,6 +26,8 @@ void CSplashScreen::hide() {
         frame->setModalView(nullptr);
     }
     setViewSize(clickArea);
+    // The image disappears before the listener runs, which may ask a question and wait for the answer.
+    if (frame) frame->redrawDirty();
 }
 
 CMouseEventResult CSplashScreen::onMouseDown(CPoint& where, const long& buttons) {

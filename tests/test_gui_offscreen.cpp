@@ -294,6 +294,34 @@ TEST_F(OffscreenFrame, SplashScreenShowsItsImageOverTheFrameUntilTheNextClick) {
                     CPoint(400, 300)); // the background is back
 }
 
+// Checks, when told of a change, that the frame already shows the background at a point.
+struct ProbingListener : CControlListener {
+    void valueChanged(CControl* control) override {
+        CFrame* frame = control->getFrame();
+        shownAtReport = pixelAt(frame, 100, 100);
+    }
+    unsigned shownAtReport = 0;
+};
+
+TEST_F(OffscreenFrame, AboutImageAndPopupAreGoneBeforeTheListenerRuns) {
+    ProbingListener probe;
+    unsigned background = pixelAt(frame, 100, 100);
+    layout.about->setListener(&probe);
+    click(CPoint(600, 530));
+    frame->idle();
+    EXPECT_NE(pixelAt(frame, 100, 100), background);
+    click(CPoint(600, 530));
+    EXPECT_EQ(probe.shownAtReport, background);
+
+    layout.programList->setListener(&probe);
+    click(centreOf(layout.programList));
+    frame->idle();
+    EXPECT_NE(pixelAt(frame, 100, 100), background);
+    VstKeyCode enter{0, VKEY_RETURN, 0};
+    frame->onKeyDown(enter);
+    EXPECT_EQ(probe.shownAtReport, background);
+}
+
 TEST_F(OffscreenFrame, NothingIsDrawnWhileNothingChanges) {
     frame->idle();
     unsigned long before = frame->getRedrawCount();
@@ -323,7 +351,8 @@ TEST_F(OffscreenFrame, ScreenshotOfTheWholeFrame) {
     EXPECT_EQ(cairo_image_surface_get_width(written), 828);
     cairo_surface_destroy(written);
     // The program list's popup over the frame, as a second picture.
-    for (int i = 0; i < 128; i += 9) layout.programList->getEntry(i)->setTitle("Wide Stereo Master Bus 27");
+    for (int i = 0; i < 128; i += 9)
+        layout.programList->getEntry(i)->setTitle("Wide Stereo Master Bus 27");
     layout.programList->checkEntryAlone(0);
     layout.programList->popup();
     frame->idle();
