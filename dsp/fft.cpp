@@ -8,6 +8,16 @@
 
 namespace {
 
+// Element indices of the twiddled L-shaped butterfly j of the group starting at `group` (quarter length m4).
+struct ButterflyIndices {
+    int64_t i1, i2, i3, i4, i5, i6, i7, i8;
+};
+inline ButterflyIndices twiddledButterfly(int64_t group, int64_t j, int64_t m4) {
+    const int64_t i1 = group + j - 1;
+    const int64_t i5 = group + m4 - j + 1;
+    return {i1, i1 + m4, i1 + 2 * m4, i1 + 3 * m4, i5, i5 + m4, i5 + 2 * m4, i5 + 3 * m4};
+}
+
 constexpr float kSqrt2 = 1.4142135f;
 
 bool isPowerOfTwo(int64_t n) {
@@ -104,14 +114,7 @@ void realfft_split(float* data, int64_t n) {
             step = m << 1;
             do {
                 for (; group < n; group += step) {
-                    const int64_t i1 = group + j - 1;
-                    const int64_t i2 = i1 + m4;
-                    const int64_t i3 = i2 + m4;
-                    const int64_t i4 = i3 + m4;
-                    const int64_t i5 = group + m4 - j + 1;
-                    const int64_t i6 = i5 + m4;
-                    const int64_t i7 = i6 + m4;
-                    const int64_t i8 = i7 + m4;
+                    const auto [i1, i2, i3, i4, i5, i6, i7, i8] = twiddledButterfly(group, j, m4);
                     float t1 = data[i3] * cc1 + data[i7] * ss1;
                     float t2 = data[i7] * cc1 - data[i3] * ss1;
                     float t3 = data[i4] * cc3 + data[i8] * ss3;
@@ -198,14 +201,7 @@ void irealfft_split(float* data, int64_t n) {
             step = m << 1;
             do {
                 for (; group < n; group += step) {
-                    const int64_t i1 = group + j - 1;
-                    const int64_t i2 = i1 + m4;
-                    const int64_t i3 = i2 + m4;
-                    const int64_t i4 = i3 + m4;
-                    const int64_t i5 = group + m4 - j + 1;
-                    const int64_t i6 = i5 + m4;
-                    const int64_t i7 = i6 + m4;
-                    const int64_t i8 = i7 + m4;
+                    const auto [i1, i2, i3, i4, i5, i6, i7, i8] = twiddledButterfly(group, j, m4);
                     float t1 = data[i1] - data[i6];
                     data[i1] += data[i6];
                     float t2 = data[i5] - data[i2];

@@ -25,7 +25,7 @@ std::vector<float> loudnessOnly(Loudness& loudness, std::vector<float> left, std
 }
 
 TEST(BlockDriver, NeutralSettingsGiveTheLoudnessResultUndelayed) {
-    AudioPathRig rig;
+    AudioPathRig rig(44100.0f, true);
     auto left = whiteNoise(3000, 1);
     auto right = whiteNoise(3000, 2);
     auto refRight = right;
@@ -140,7 +140,7 @@ TEST(BlockDriver, SwitchingOnPlaysNoStaleOutputOrSpectra) {
 
 TEST(BlockDriver, RatesWithoutExchangeSkipVolumeAndDisplay) {
     for (float rate : {32000.0f, 192000.0f, 44099.0f}) {
-        AudioPathRig rig(rate);
+        AudioPathRig rig(rate, true);
         rig.params[kVolume] = 1.0f;
         rig.params[kNoiseReduction] = 0.5f;
         WarningCounter warnings;
@@ -158,7 +158,7 @@ TEST(BlockDriver, RatesWithoutExchangeSkipVolumeAndDisplay) {
 }
 
 TEST(BlockDriver, OddBlockWarningAtHalfRateOncePerReset) {
-    AudioPathRig rig(96000.0f);
+    AudioPathRig rig(96000.0f, true);
     rig.params[kVolume] = 1.0f; // gain 8 shows where the volume was applied
     rig.params[kTone] = 0.8f;
     WarningCounter warnings;

@@ -11,6 +11,7 @@
 
 #include "dsp/audio_path.h"
 #include "dsp/spectral_stages.h"
+#include "test_signals.h"
 
 namespace {
 
@@ -18,12 +19,7 @@ using namespace spectral;
 constexpr int kN = kFrameLength;
 
 std::vector<float> randomSpectrum(unsigned seed, float scale = 0.01f) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> dist(-scale, scale);
-    std::vector<float> s(kN);
-    for (auto& v : s)
-        v = dist(rng);
-    return s;
+    return uniformNoise(kN, seed, scale);
 }
 
 float binMagnitude(const std::vector<float>& s, int k) {

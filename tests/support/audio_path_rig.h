@@ -1,23 +1,26 @@
 // An AudioPath with its own parameter array, set to neutral values, for tests of the audio path itself.
+// The loudness section always runs and fades in over its first block; the rig switches it off so that the
+// driver's own timing can be checked sample by sample (the section has tests of its own).
 #pragma once
 
 #include <atomic>
 #include <memory>
-#include <random>
 #include <vector>
 
 #include "dsp/audio_path.h"
+#include "test_signals.h"
 
 struct AudioPathRig {
     std::atomic<float> params[kNumParams];
     std::unique_ptr<AudioPath> path;
 
-    explicit AudioPathRig(float rate = 44100.0f) {
+    explicit AudioPathRig(float rate = 44100.0f, bool withLoudness = false) {
         for (int i = 0; i < kNumParams; ++i)
             params[i] = neutralValue(i);
         path = std::make_unique<AudioPath>(params);
         path->setSampleRate(rate);
         path->resetVariables();
+        path->loudness.enabled = withLoudness;
     }
     static float neutralValue(int index) {
         const bool centred = index == kVolume || index == kTone || index == kExciterFreq ||
@@ -37,10 +40,5 @@ struct AudioPathRig {
 };
 
 inline std::vector<float> whiteNoise(size_t length, unsigned seed, float amplitude = 0.5f) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> dist(-amplitude, amplitude);
-    std::vector<float> x(length);
-    for (auto& v : x)
-        v = dist(rng);
-    return x;
+    return uniformNoise(length, seed, amplitude);
 }

@@ -111,6 +111,14 @@ void PluginInstance::process(float* left, float* right, VstInt32 frames) {
     processReplacing(channels, channels, frames);
 }
 
+void PluginInstance::processInBlocks(float* left, float* right, size_t frames, VstInt32 blockSize) {
+    const size_t block = blockSize > 0 ? static_cast<size_t>(blockSize) : 1;
+    for (size_t start = 0; start < frames; start += block) {
+        const size_t n = frames - start < block ? frames - start : block;
+        process(left + start, right + start, static_cast<VstInt32>(n));
+    }
+}
+
 void PluginInstance::setSampleRate(float rate) {
     hostBehaviour.sampleRate = rate;
     dispatch(effSetSampleRate, 0, 0, nullptr, rate);

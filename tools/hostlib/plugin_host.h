@@ -61,6 +61,8 @@ class PluginInstance {
     }
     // Stereo convenience: processes in place.
     void process(float* left, float* right, VstInt32 frames);
+    // Stereo, in place, handed over in host blocks of blockSize frames (the last one may be shorter).
+    void processInBlocks(float* left, float* right, size_t frames, VstInt32 blockSize);
 
     // The usual start-up sequence of a host: rate, block size, resume.
     void start(float sampleRate, VstInt32 blockSize = 512);

@@ -1,0 +1,37 @@
+// An image loaded by resource ID from the artwork embedded in the module.
+#pragma once
+
+#include "gui/cgeometry.h"
+#include "gui/creferencecounter.h"
+
+typedef struct _cairo_surface cairo_surface_t;
+class CDrawContext;
+
+class CBitmap : public CBaseObject {
+  public:
+    // Loads resources/bmpNNNNN.png; an unknown or broken resource gives an empty bitmap (isLoaded false).
+    explicit CBitmap(long resourceID);
+    // Takes a reference to an existing image surface.
+    explicit CBitmap(cairo_surface_t* image);
+    ~CBitmap() override;
+
+    // Draws the part of the image that starts at offset into rect.
+    void draw(CDrawContext* context, const CRect& rect, const CPoint& offset = CPoint(0, 0));
+    void drawTransparent(CDrawContext* context, const CRect& rect, const CPoint& offset = CPoint(0, 0)) {
+        draw(context, rect, offset);
+    }
+    void drawAlphaBlend(CDrawContext* context, const CRect& rect, const CPoint& offset = CPoint(0, 0),
+                        unsigned char alpha = 128);
+
+    CCoord getWidth() const { return width; }
+    CCoord getHeight() const { return height; }
+    bool isLoaded() const { return image != nullptr; }
+    long getResourceID() const { return resourceID; }
+    cairo_surface_t* getSurface() const { return image; }
+
+  private:
+    long resourceID = -1;
+    cairo_surface_t* image = nullptr;
+    CCoord width = 0;
+    CCoord height = 0;
+};

@@ -1,0 +1,7 @@
+// Images embedded into the module at build time, looked up by resource ID.
+#pragma once
+
+#include <cstddef>
+
+// The bytes of the PNG file resources/bmpNNNNN.png, or null when no such resource exists.
+const unsigned char* findResource(int id, size_t* size);
