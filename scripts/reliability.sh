@@ -1,8 +1,8 @@
 #!/bin/bash
 # The reliability battery under the sanitizers: every test built with AddressSanitizer and
 # UndefinedBehaviorSanitizer (build-asan/), then with ThreadSanitizer (build-tsan/), then each libFuzzer
-# target for a bounded time on its committed corpus (build-fuzz/, clang). Tests that need an X display run
-# under Xvfb. FUZZ_SECONDS sets each fuzzer's time (default 60); FLAVOURS picks some of "asan tsan fuzz".
+# target for a bounded time on its committed corpus (build-fuzz/, clang). Tests that need an X display start
+# their own Xvfb. FUZZ_SECONDS sets each fuzzer's time (default 60); FLAVOURS picks some of "asan tsan fuzz".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -16,20 +16,12 @@ export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:strict_string_checks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
-with_display() {
-    if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-        xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
-    else
-        "$@"
-    fi
-}
-
 sanitized_tests() { # folder sanitizers [ctest arguments]
     echo "== tests under $2 ($1)"
     cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMERIC_WERROR=ON -DLUMERIC_BENCH=OFF \
         -DLUMERIC_SANITIZE="$2" -DCMAKE_CXX_FLAGS="-fno-sanitize-recover=all" >/dev/null
     cmake --build "$1" -j"$jobs"
-    (cd "$1" && with_display ctest --output-on-failure -j"$jobs" "${@:3}")
+    (cd "$1" && ctest --output-on-failure -j"$jobs" "${@:3}")
 }
 
 fuzzers() {
