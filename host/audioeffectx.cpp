@@ -2,6 +2,14 @@
 
 #include <cstring>
 
+namespace {
+// The modifier bits come as a float; one that is no byte (negative, too large, NaN) means no modifier, where
+// a plain conversion would be undefined.
+unsigned char keyModifier(float opt) {
+    return opt >= 0.0f && opt < 256.0f ? static_cast<unsigned char>(opt) : 0;
+}
+} // namespace
+
 VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
     char* text = static_cast<char*>(ptr);
     switch (opcode) {
@@ -61,13 +69,13 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
         return getVstVersion();
     case effEditKeyDown:
         if (editor) {
-            VstKeyCode key{index, static_cast<unsigned char>(value), static_cast<unsigned char>(opt)};
+            VstKeyCode key{index, static_cast<unsigned char>(value), keyModifier(opt)};
             return editor->onKeyDown(key) ? 1 : 0;
         }
         return 0;
     case effEditKeyUp:
         if (editor) {
-            VstKeyCode key{index, static_cast<unsigned char>(value), static_cast<unsigned char>(opt)};
+            VstKeyCode key{index, static_cast<unsigned char>(value), keyModifier(opt)};
             return editor->onKeyUp(key) ? 1 : 0;
         }
         return 0;

@@ -13,6 +13,7 @@ flavours=${FLAVOURS:-asan tsan fuzz}
 
 # Any finding ends the run with a report; no finding is let through as a warning.
 export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:strict_string_checks=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/sanitizers/lsan.supp
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 

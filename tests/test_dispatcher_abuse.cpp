@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "engine/px_audio.h"
+#include "host/aeff_editor.h"
 #include "stress_signals.h"
 #include "test_helpers.h"
 
@@ -86,6 +87,49 @@ TEST(DispatcherAbuse, SampleRatesThatAreNoRatesAreRefused) {
     }
     record->dispatcher(record, effSetSampleRate, 0, 0, nullptr, 1.0f);
     EXPECT_EQ(effect->getSampleRateInt(), 1);
+}
+
+} // namespace
+
+namespace {
+
+class KeyRecorder : public AEffEditor {
+  public:
+    using AEffEditor::AEffEditor;
+    bool onKeyDown(VstKeyCode& key) override {
+        keys.push_back(key);
+        return false;
+    }
+    bool onKeyUp(VstKeyCode& key) override {
+        keys.push_back(key);
+        return true;
+    }
+    std::vector<VstKeyCode> keys;
+};
+
+// A modifier float that is no byte reaches the editor as no modifier at all.
+TEST(DispatcherAbuse, KeysWithWildModifiersReachTheEditorSafely) {
+    std::unique_ptr<PxAudio> effect(static_cast<PxAudio*>(createEffectInstance(plainHost)));
+    delete effect->getEditor();
+    auto* recorder = new KeyRecorder(effect.get());
+    effect->setEditor(recorder);
+    AEffect* record = effect->getAeffect();
+    const float modifiers[] = {3.0f,
+                               -1.0f,
+                               256.0f,
+                               1e9f,
+                               std::numeric_limits<float>::quiet_NaN(),
+                               -std::numeric_limits<float>::infinity()};
+    for (float modifier : modifiers)
+        record->dispatcher(record, effEditKeyDown, 'q', 0x1ff, nullptr, modifier);
+    EXPECT_EQ(record->dispatcher(record, effEditKeyUp, 'q', 3, nullptr, 2.0f), 1);
+    ASSERT_EQ(recorder->keys.size(), 7u);
+    EXPECT_EQ(recorder->keys[0].character, 'q');
+    EXPECT_EQ(recorder->keys[0].virt, 0xff);
+    EXPECT_EQ(recorder->keys[0].modifier, 3);
+    for (size_t i = 1; i < 6; ++i)
+        EXPECT_EQ(recorder->keys[i].modifier, 0) << modifiers[i];
+    EXPECT_EQ(recorder->keys[6].modifier, 2);
 }
 
 } // namespace
