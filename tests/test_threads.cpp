@@ -52,12 +52,9 @@ void controlThread(AEffect* effect, Traffic& traffic) {
         effect->dispatcher(effect, effGetProgramName, 0, 0, text, 0.0f);
         effect->dispatcher(effect, effGetProgramNameIndexed, static_cast<VstInt32>(random() % kNumPrograms),
                            0, text, 0.0f);
-        if (round % 16 == 0) {
+        if (round % 16 == 0)
             effect->dispatcher(effect, effSetProgram, 0, static_cast<VstIntPtr>(random() % kNumPrograms),
                                nullptr, 0.0f);
-            char name[] = "Renamed while playing";
-            effect->dispatcher(effect, effSetProgramName, 0, 0, name, 0.0f);
-        }
         traffic.controlRounds++;
     }
 }
