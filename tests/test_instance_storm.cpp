@@ -1,13 +1,20 @@
 // Creating and destroying many effects, and many alive at once; run under valgrind by the memcheck entry
 // of CTest as well.
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 #include "engine/parameter_ids.h"
 #include "stress_signals.h"
 #include "test_helpers.h"
 
+// LUMERIC_STORM_INSTANCES lowers the count where each instance is slow to make (under valgrind).
+int stormInstances() {
+    const char* count = std::getenv("LUMERIC_STORM_INSTANCES");
+    return count ? std::atoi(count) : 1000;
+}
+
 TEST(InstanceStorm, ThousandEffectsComeAndGo) {
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < stormInstances(); ++i) {
         auto plugin = PluginInstance::create(testModule());
         ASSERT_NE(plugin, nullptr);
         if (i % 100 == 0) {
