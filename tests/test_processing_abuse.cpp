@@ -250,3 +250,59 @@ TEST(HostileSampleRates, AreSurvivedAndAProperRateRestoresNormalAudio) {
 }
 
 } // namespace
+
+namespace {
+
+// Hosts hand separate input and output buffers as often as shared ones; the result must not differ.
+TEST_P(ProcessingAbuse, SeparateBuffersGiveExactlyWhatInPlaceGives) {
+    std::mt19937 random(static_cast<unsigned>(rate()) + 3);
+    const size_t total = 24000;
+    const std::vector<int32_t> blocks = randomBlocks(random, 16, 4096);
+    StereoStream input(total);
+    fillSignal(TestSignal::Noise, random, input.left.data(), input.right.data(), static_cast<int32_t>(total),
+               0, rate());
+    auto inPlace = newInstance(), separate = newInstance();
+    for (auto* plugin : {inPlace.get(), separate.get()}) {
+        plugin->start(rate(), kMaxBlock);
+        plugin->dispatch(effSetProgram, 0, 72);
+    }
+    StereoStream shared = input;
+    processStream(*inPlace, shared, blocks);
+    StereoStream output(total);
+    size_t position = 0, next = 0;
+    while (position < total) {
+        const size_t n =
+            std::min<size_t>(static_cast<size_t>(blocks[next++ % blocks.size()]), total - position);
+        float* in[2] = {&input.left[position], &input.right[position]};
+        float* out[2] = {&output.left[position], &output.right[position]};
+        separate->processReplacing(in, out, static_cast<VstInt32>(n));
+        position += n;
+    }
+    EXPECT_TRUE(output.left == shared.left && output.right == shared.right);
+}
+
+// Counts of zero or less and missing channels: nothing is written and nothing breaks.
+TEST_P(ProcessingAbuse, EmptyAndMissingBuffersAreRefused) {
+    auto plugin = newInstance();
+    plugin->start(rate(), kMaxBlock);
+    float left[16], right[16];
+    std::fill(std::begin(left), std::end(left), 0.25f);
+    std::fill(std::begin(right), std::end(right), -0.25f);
+    float* channels[2] = {left, right};
+    float* missing[2] = {left, nullptr};
+    for (VstInt32 frames : {0, -1, -8192, std::numeric_limits<VstInt32>::min()}) {
+        plugin->processReplacing(channels, channels, frames);
+        for (int i = 0; i < 16; ++i) {
+            ASSERT_EQ(left[i], 0.25f) << frames;
+            ASSERT_EQ(right[i], -0.25f) << frames;
+        }
+    }
+    plugin->processReplacing(nullptr, channels, 16);
+    plugin->processReplacing(channels, nullptr, 16);
+    plugin->processReplacing(missing, channels, 16);
+    plugin->processReplacing(channels, missing, 16);
+    plugin->process(left, right, 16);
+    EXPECT_EQ(firstNonFinite(left, 16), -1);
+}
+
+} // namespace
