@@ -135,7 +135,7 @@ bool PxEditor::open(void* ptr) {
     printLog("PxEditor::open start");
     // A second open without a close replaces the window.
     if (frame) {
-        openComplete = false;
+        openComplete.store(false, std::memory_order_release);
         delete frame;
         frame = nullptr;
         forgetViews();
@@ -212,7 +212,7 @@ bool PxEditor::open(void* ptr) {
         new CSplashScreen(CRect(392, 515, 828, 554), this, kTagAbout, bmpAbout, aboutImage, CPoint(0, 0));
     frame->addView(aboutScreen);
 
-    openComplete = true;
+    openComplete.store(true, std::memory_order_release);
     for (int i = 0; i < kNumParams; ++i)
         setParameter(i, audio()->getParameter(i));
     setKnobMode(kLinearMode);
@@ -235,7 +235,7 @@ void PxEditor::forgetViews() {
 void PxEditor::close() {
     printLog("PxEditor::close start");
     if (frame) {
-        openComplete = false;
+        openComplete.store(false, std::memory_order_release);
         delete frame;
         frame = nullptr;
         forgetViews();
@@ -249,14 +249,15 @@ bool PxEditor::onKeyDown(VstKeyCode&) {
 }
 
 void PxEditor::setParameter(VstInt32 index, float) {
-    if (!frame || !openComplete) return;
+    // Only the flag is read here: this may run on the host's automation thread.
+    if (!openComplete.load(std::memory_order_acquire)) return;
     if (index < 0 || index >= kNumUsedParams || !parameterControls[index]) return;
     // The control shows what the effect holds, whatever value came with the echo.
     parameterControls[index]->setValue(audio()->getParameter(index));
 }
 
 void PxEditor::idle() {
-    if (!frame || !openComplete) return;
+    if (!isOpenComplete()) return;
     const DisplayFeed& feed = audio()->displayFeed();
     const int lit = feed.bassLedCount.load(std::memory_order_relaxed);
     for (int i = 0; i < kNumLeds; ++i)
@@ -282,7 +283,7 @@ void PxEditor::idle() {
 }
 
 void PxEditor::valueChanged(CControl* control) {
-    if (!frame || !openComplete || !control) return;
+    if (!isOpenComplete() || !control) return;
     const long tag = control->getTag();
     if (tag >= 0 && tag < kNumParams) {
         audio()->setParameterAutomated(static_cast<VstInt32>(tag), control->getValue());
@@ -319,7 +320,7 @@ void PxEditor::valueChanged(CControl* control) {
         break;
     case kTagFileMenu:
         runFileMenuCommand(static_cast<long>(control->getValue()));
-        if (frame && openComplete && fileMenu) fileMenu->setDirty(true);
+        if (isOpenComplete() && fileMenu) fileMenu->setDirty(true);
         break;
     case kTagAbout:
         if (control->getValue() == 0.0f &&
@@ -338,7 +339,7 @@ void PxEditor::runFileMenuCommand(long entry) {
     case kLoadPreset: {
         fxpLoad();
         // The dialog waited on this thread; the window may not have survived it.
-        if (!frame || !openComplete) return;
+        if (!isOpenComplete()) return;
         const long shown = static_cast<long>(programList->getValue());
         char name[kProgramNameBuffer] = {};
         programList->removeEntry(shown);

@@ -64,7 +64,7 @@ class PxEditor : public AEffGUIEditor, public CControlListener {
     // Set by the effect (any thread) when program names or the current program changed.
     void markProgramListDirty() { programListDirty.store(true, std::memory_order_relaxed); }
     bool isProgramListDirty() const { return programListDirty.load(std::memory_order_relaxed); }
-    bool isOpenComplete() const { return frame && openComplete; }
+    bool isOpenComplete() const { return frame && openComplete.load(std::memory_order_acquire); }
 
     // The views of the open window, null while it is closed.
     CKnob* knobs[kNumKnobs] = {};
@@ -100,5 +100,6 @@ class PxEditor : public AEffGUIEditor, public CControlListener {
     CBitmap* bmpButton = nullptr;
     uint64_t lastDisplayCounter = 0;
     std::atomic<bool> programListDirty{false};
-    bool openComplete = false;
+    // Published with release/acquire: the echo may come on another thread and must see the finished views.
+    std::atomic<bool> openComplete{false};
 };
