@@ -1,0 +1,13 @@
+// A picture of the editor as it looks after processing, drawn offscreen (no X server) into a PNG file.
+#pragma once
+
+#include <string>
+
+#include "options.h"
+
+class PxAudio;
+
+// False when this build has no offscreen editor; checked before any file is written.
+bool editorSnapshotsAvailable();
+// False with a one-line message when the picture cannot be made or written.
+bool writeEditorSnapshot(PxAudio& effect, SnapshotMode mode, const std::string& path, std::string* error);

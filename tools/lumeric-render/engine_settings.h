@@ -1,0 +1,30 @@
+// The effect settings asked for on the command line, checked once and then applied to every instance.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "options.h"
+
+class EngineSession;
+
+struct EngineSettings {
+    std::vector<unsigned char> bankImage;    // empty: no bank file
+    std::vector<unsigned char> programImage; // empty: no program file
+    int program = -1;                        // -1: leave the current program
+    std::vector<std::pair<int, float>> values;
+};
+
+// Reads the preset files and resolves program and parameter names against a fresh effect. False with a
+// one-line message naming the problem.
+bool resolveSettings(const RenderOptions& options, EngineSettings& settings, std::string* error);
+// Bank, program, program file, then the single values.
+void applySettings(EngineSession& session, const EngineSettings& settings);
+
+// A program by number, exact name or unique case-insensitive prefix; -1 with a message listing candidates.
+int findProgram(EngineSession& session, const std::string& wanted, std::string* error);
+// A parameter by number or case-insensitive name; -1 with a message.
+int findParameter(EngineSession& session, const std::string& wanted, std::string* error);
+// "0.65" or "65%": false unless the text is a number within 0..1 (0%..100%).
+bool parseParameterValue(const std::string& text, float* value);

@@ -1,0 +1,33 @@
+// The command line of lumeric-render: what the user asked for, before anything is checked against files.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+enum class RenderMode { Render, ListPrograms, ListParams, MakeDemo, Help };
+enum class SnapshotMode { Spectrum, Scope };
+
+struct RenderOptions {
+    RenderMode mode = RenderMode::Render;
+    std::vector<std::string> inputs;
+    std::string output; // a file for one input, a folder for several
+    std::string program;
+    std::vector<std::string> settings; // NAME=VALUE, in the order given
+    std::string fxpPath;
+    std::string fxbPath;
+    int blockSize = 512;
+    bool raw = false;
+    int jobs = 0; // 0: one per core
+    bool overwrite = false;
+    bool quiet = false;
+    bool floatOutput = false;
+    int bits = 0; // 0: as the input
+    std::string snapshotPath;
+    SnapshotMode snapshotMode = SnapshotMode::Spectrum;
+    std::string demoPath;
+};
+
+// False with a one-line message when the command line is malformed; files are not looked at.
+bool parseOptions(int argc, char** argv, RenderOptions& options, std::string* error);
+void printHelp(FILE* stream);
