@@ -59,28 +59,41 @@ std::string startServer(int& server) {
     return text;
 }
 
+// True when the display answers while our server is still running.
+bool serverAnswers(int server) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < end) {
+        if (waitpid(server, nullptr, WNOHANG) != 0) return false;
+        xcb_connection_t* probe = xcb_connect(nullptr, nullptr);
+        const bool reachable = !xcb_connection_has_error(probe);
+        xcb_disconnect(probe);
+        if (reachable) return waitpid(server, nullptr, WNOHANG) == 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
 } // namespace
 
 void XvfbServer::SetUp() {
     xdotoolPath = findOnPath("xdotool");
-    std::string number;
-    // Servers started at the same moment by other test programs may race for a display: try again.
-    for (int attempt = 0; attempt < 5 && number.empty(); ++attempt) {
-        number = startServer(server);
-        if (number.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100 + 150 * attempt));
+    std::string display;
+    // Servers started at the same moment by other test programs may race for a display: a server that
+    // lost the race exits, and then the display may be somebody else's. Start another one.
+    for (int attempt = 0; attempt < 8 && display.empty(); ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100 + 150 * attempt));
+        const std::string number = startServer(server);
+        if (number.empty()) continue;
+        setenv("DISPLAY", (":" + number).c_str(), 1);
+        if (serverAnswers(server)) {
+            display = ":" + number;
+        } else if (server > 0) {
+            kill(server, SIGTERM);
+            waitpid(server, nullptr, 0);
+            server = -1;
+        }
     }
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start (is the xvfb package installed?)";
-    const std::string display = ":" + number;
-    setenv("DISPLAY", display.c_str(), 1);
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    bool reachable = false;
-    while (!reachable && std::chrono::steady_clock::now() < end) {
-        xcb_connection_t* probe = xcb_connect(nullptr, nullptr);
-        reachable = !xcb_connection_has_error(probe);
-        xcb_disconnect(probe);
-        if (!reachable) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ASSERT_TRUE(reachable) << "cannot reach Xvfb on " << display;
+    ASSERT_FALSE(display.empty()) << "Xvfb did not start (is the xvfb package installed?)";
 }
 
 void XvfbServer::TearDown() {
