@@ -327,18 +327,18 @@ TEST_F(EditorEvents, ChoosingAProgramInTheListMakesItCurrentAndMovesTheCheckMark
     auto idle = [&] { editor->idle(); };
     ASSERT_TRUE(pumpUntil(idle, [&] { return frame()->getRedrawCount() > 0; }));
     hostCalls.clear();
-    ASSERT_TRUE(xdotool({"mousemove", "170", "75"}));
+    ASSERT_TRUE(runXdotool({"mousemove", "170", "75"}));
     pumpUntil(idle, [&] { return frame()->getMousePosition() == CPoint(170, 75); });
-    ASSERT_TRUE(xdotool({"click", "1"}));
+    ASSERT_TRUE(runXdotool({"click", "1"}));
     ASSERT_TRUE(pumpUntil(idle, [&] { return editor->programList->isPopupOpen(); }));
     auto* popup = dynamic_cast<CMenuPopup*>(frame()->getModalView());
     ASSERT_NE(popup, nullptr);
     const CRect entry = popup->entryRect(40);
     const CPoint target(entry.left + 30, entry.top + entry.height() / 2);
-    ASSERT_TRUE(xdotool({"mousemove", std::to_string(static_cast<int>(target.h)),
-                         std::to_string(static_cast<int>(target.v))}));
+    ASSERT_TRUE(runXdotool({"mousemove", std::to_string(static_cast<int>(target.h)),
+                            std::to_string(static_cast<int>(target.v))}));
     pumpUntil(idle, [&] { return frame()->getMousePosition() == target; });
-    ASSERT_TRUE(xdotool({"click", "1"}));
+    ASSERT_TRUE(runXdotool({"click", "1"}));
     ASSERT_TRUE(pumpUntil(idle, [&] { return effect->getProgram() == 40; }));
     for (int p = 0; p < kNumPrograms; ++p)
         EXPECT_EQ(editor->programList->isCheckEntry(p), p == 40);

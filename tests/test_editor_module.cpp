@@ -64,12 +64,12 @@ struct EditorInModule : ::testing::Test {
         return pumpUntil([&] { plugin->dispatch(effEditIdle); }, condition, milliseconds);
     }
     void moveTo(int x, int y) {
-        ASSERT_TRUE(xdotool({"mousemove", number(x), number(y)}));
+        ASSERT_TRUE(runXdotool({"mousemove", number(x), number(y)}));
         idleUntil([] { return false; }, 30);
     }
     void clickAt(int x, int y) {
         moveTo(x, y);
-        ASSERT_TRUE(xdotool({"click", "1"}));
+        ASSERT_TRUE(runXdotool({"click", "1"}));
         idleUntil([] { return false; }, 60);
     }
     std::vector<HostCall> edits() const {
@@ -150,13 +150,13 @@ TEST_F(EditorInModule, DraggingAKnobAutomatesItsParameterBetweenBeginAndEndOfEdi
     // Volume: anchor (355, 44), a 42 px knob.
     const float before = plugin->getParameter(0);
     moveTo(355, 65);
-    ASSERT_TRUE(xdotool({"mousedown", "1"}));
+    ASSERT_TRUE(runXdotool({"mousedown", "1"}));
     ASSERT_TRUE(idleUntil([&] { return plugin->countCalls(audioMasterBeginEdit) == 1; }));
     for (int step = 1; step <= 4; ++step) {
         moveTo(355, 65 - 10 * step);
         ASSERT_TRUE(idleUntil([&] { return plugin->countCalls(audioMasterAutomate) == size_t(step); }));
     }
-    ASSERT_TRUE(xdotool({"mouseup", "1"}));
+    ASSERT_TRUE(runXdotool({"mouseup", "1"}));
     ASSERT_TRUE(idleUntil([&] { return plugin->countCalls(audioMasterEndEdit) == 1; }));
     const auto calls = edits();
     ASSERT_EQ(calls.size(), 6u);
@@ -228,7 +228,7 @@ TEST_F(EditorInModule, MenuAndButtonTagsNeverReachTheHostAsEdits) {
     clickAt(239, 11);                      // next program
     clickAt(505, 60);                      // an LED
     clickAt(320, 18);                      // the file menu pops up ...
-    ASSERT_TRUE(xdotool({"key", "Escape"}));
+    ASSERT_TRUE(runXdotool({"key", "Escape"}));
     idleUntil([] { return false; }, 60);
     clickAt(600, 530); // the about image shows ...
     clickAt(100, 100); // ... and a click hides it, asking about the web site

@@ -103,7 +103,7 @@ void XvfbServer::TearDown() {
     }
 }
 
-bool xdotool(const std::vector<std::string>& arguments) {
+bool runXdotool(const std::vector<std::string>& arguments) {
     std::vector<std::string> argv = {xdotoolPath};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     ProgramResult result = runProgram(argv);

@@ -19,7 +19,7 @@ class XvfbServer : public ::testing::Environment {
 };
 
 // Runs xdotool (found on PATH when the server started, so a fake PATH of a dialog test does not hide it).
-bool xdotool(const std::vector<std::string>& arguments);
+bool runXdotool(const std::vector<std::string>& arguments);
 
 // Calls idle every 5 ms until the condition holds or the time is up; true when it held.
 bool pumpUntil(const std::function<void()>& idle, const std::function<bool()>& condition,
