@@ -349,6 +349,19 @@ TEST_F(EditorEvents, ChoosingAProgramInTheListMakesItCurrentAndMovesTheCheckMark
     editor->close();
 }
 
+TEST_F(EditorEvents, RestingThePointerOnAControlShowsItsHelpText) {
+    TestHostWindow host;
+    ASSERT_TRUE(editor->open(host.handle()));
+    auto idle = [&] { editor->idle(); };
+    ASSERT_TRUE(pumpUntil(idle, [&] { return frame()->getRedrawCount() > 0; }));
+    ASSERT_TRUE(runXdotool({"mousemove", "355", "65"}));
+    ASSERT_TRUE(pumpUntil(
+        idle, [&] { return editor->tooltipSupport->isShowing(); }, 3000));
+    EXPECT_EQ(editor->tooltipSupport->getShownText(), "Output volume");
+    EXPECT_EQ(editor->tooltipSupport->getDelay(), 1000);
+    editor->close();
+}
+
 TEST(EditorLog, OpenCloseAndDestructionWriteTheirLines) {
     TemporaryFolder folder;
     std::filesystem::copy_file(LUMERIC_MODULE_PATH, folder.file("lumeric.so"));
