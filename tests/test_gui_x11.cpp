@@ -1,6 +1,7 @@
 // The frame as a real child window under Xvfb, driven with real input (xdotool, which uses XTest).
 #include "gui_test_frame.h"
 #include "support/subprocess.h"
+#include "x11_test_host.h"
 
 #include <gtest/gtest.h>
 
@@ -18,69 +19,7 @@
 
 namespace {
 
-// Starts Xvfb on a free display for the whole test program and ends it afterwards.
-class XvfbEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        std::string number;
-        // Servers started at the same moment by other test programs may race for a display: try again.
-        for (int attempt = 0; attempt < 5 && number.empty(); ++attempt) {
-            number = startServer();
-            if (number.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100 + 150 * attempt));
-        }
-        ASSERT_FALSE(number.empty()) << "Xvfb did not start (is the xvfb package installed?)";
-        std::string display = ":" + number;
-        display.erase(display.find_last_not_of("\n") + 1);
-        setenv("DISPLAY", display.c_str(), 1);
-        // The server may still be setting up its screen after it named the display.
-        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        bool reachable = false;
-        while (!reachable && std::chrono::steady_clock::now() < end) {
-            xcb_connection_t* probe = xcb_connect(nullptr, nullptr);
-            reachable = !xcb_connection_has_error(probe);
-            xcb_disconnect(probe);
-            if (!reachable) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        ASSERT_TRUE(reachable) << "cannot reach Xvfb on " << display;
-    }
-    void TearDown() override {
-        if (server > 0) {
-            kill(server, SIGTERM);
-            waitpid(server, nullptr, 0);
-        }
-    }
-
-  private:
-    // Starts Xvfb, which picks a free display and names it; empty when it did not start.
-    std::string startServer() {
-        int fds[2];
-        if (pipe(fds) != 0) return "";
-        server = fork();
-        if (server < 0) return "";
-        if (server == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM); // no server outlives a crashed test program
-            close(fds[0]);
-            std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-                   "tcp", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        char number[32] = {};
-        ssize_t length = read(fds[0], number, sizeof number - 1);
-        close(fds[0]);
-        if (length <= 0) {
-            waitpid(server, nullptr, 0);
-            server = -1;
-            return "";
-        }
-        return std::string(number, static_cast<size_t>(length));
-    }
-
-    pid_t server = -1;
-};
-
-const auto* const xvfb = ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
+const auto* const xvfb = ::testing::AddGlobalTestEnvironment(new XvfbServer);
 
 void xdotool(const std::vector<std::string>& arguments) {
     std::vector<std::string> argv = {"xdotool"};

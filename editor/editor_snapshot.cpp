@@ -1,0 +1,35 @@
+#include "editor/editor_snapshot.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "editor/px_editor.h"
+#include "editor/wavedisplay.h"
+#include "engine/px_audio.h"
+
+bool writeEditorSnapshot(PxAudio& effect, int displayMode, const std::string& pngPath, std::string* error) {
+    auto fail = [&](const std::string& message) {
+        if (error) *error = message;
+        return false;
+    };
+    if (displayMode != 0 && displayMode != 1) return fail("display mode must be 0 (spectrum) or 1 (scope)");
+    if (pngPath.empty()) return fail("no file name for the snapshot");
+    // An editor of its own, so that a window the host has open stays untouched.
+    PxEditor editor(&effect);
+    editor.open(nullptr);
+    CFrame* frame = editor.getFrame();
+    if (!frame || !editor.waveDisplay) return fail("the editor could not be built");
+    editor.waveDisplay->displayMode = static_cast<uint8_t>(displayMode);
+    editor.idle();
+    // The scope's trails grow by one step per draw: draw until they are full length.
+    for (int step = 1; displayMode == 1 && step < Wavedisplay::kTrailDrawn; ++step) {
+        editor.waveDisplay->setDirty(true);
+        frame->redrawDirty();
+    }
+    const bool written = frame->saveToPng(pngPath.c_str());
+    const int savedErrno = errno;
+    editor.close();
+    if (!written) return fail("cannot write " + pngPath + ": " + std::strerror(savedErrno));
+    return true;
+}

@@ -1,0 +1,11 @@
+// A picture of the editor without any X server: its views built into an offscreen frame as the window
+// would show them, drawn from the effect's current state and written as a PNG file.
+#pragma once
+
+#include <string>
+
+class PxAudio;
+
+// displayMode 0 shows the spectrum analyser, 1 the phase scope (its trails drawn out to full length from
+// the current feed). The PNG is written to a temporary file and renamed; false with a message on failure.
+bool writeEditorSnapshot(PxAudio& effect, int displayMode, const std::string& pngPath, std::string* error);

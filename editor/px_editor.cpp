@@ -1,0 +1,407 @@
+#include "editor/px_editor.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "editor/tooltexts.h"
+#include "editor/wavedisplay.h"
+#include "engine/editor_link.h"
+#include "engine/product_info.h"
+#include "engine/px_audio.h"
+#include "presets/preset_commands.h"
+#include "presets/preset_images.h"
+#include "support/diagnostic_log.h"
+#include "support/message_box.h"
+#include "support/web_link.h"
+
+namespace {
+
+struct KnobPlace {
+    int x, y; // anchor: 21 px right of the knob's left edge, at its top
+    int parameter;
+};
+
+// Creation order; later views lie on top of earlier ones.
+constexpr KnobPlace kKnobPlaces[kNumKnobs] = {
+    {72, 466, kEqLow},
+    {72, 382, kEqMid},
+    {72, 299, kEqHigh},
+    {157, 466, kLowWidener},
+    {157, 382, kMidWidener},
+    {157, 299, kHighWidener},
+    {243, 466, kLowDelay},
+    {243, 382, kMidDelay},
+    {243, 299, kHighDelay},
+    {328, 382, kMidFreq},
+    {469, 172, kExciterMix},
+    {554, 172, kExciterFreq},
+    {158, 172, kSilkySurround},
+    {73, 172, kVirtualSurround},
+    {751, 172, kNoiseReduction},
+    {667, 172, kClearness},
+    {356, 172, kDiffuseCream},
+    {271, 172, kLazerPunch},
+    {355, 44, kVolume},
+    {469, 44, kDynamicFatBass},
+    {580, 44, kLoudnessMix},
+    {667, 44, kLoudnessBassBoost},
+    {753, 44, kTone},
+};
+
+constexpr int kKnobFrames = 256;
+constexpr int kProgramNameBuffer = 256;
+
+long clampProgram(long program) {
+    return std::clamp(program, 0L, static_cast<long>(kNumPrograms - 1));
+}
+
+} // namespace
+
+AEffEditor* createEditor(AudioEffectX* effect) {
+    PxAudio* audio = dynamic_cast<PxAudio*>(effect);
+    return audio ? new PxEditor(audio) : nullptr;
+}
+
+void setProgramListDirty(AEffEditor* editor) {
+    if (auto* pxEditor = dynamic_cast<PxEditor*>(editor)) pxEditor->markProgramListDirty();
+}
+
+PxEditor::PxEditor(AudioEffect* effect) : AEffGUIEditor(effect) {
+    printLog("PxEditor::PxEditor start");
+    programListDirty.store(false, std::memory_order_relaxed);
+    bmpBackground = new CBitmap(128);
+    bmpKnob = new CBitmap(130);
+    bmpAbout = new CBitmap(132);
+    bmpLed = new CBitmap(134);
+    bmpLedRed = new CBitmap(135);
+    bmpButton = new CBitmap(139);
+    rect.top = 0;
+    rect.left = 0;
+    rect.bottom = static_cast<int16_t>(bmpBackground->getHeight());
+    rect.right = static_cast<int16_t>(bmpBackground->getWidth());
+    lastDisplayCounter = 0;
+    printLog("PxEditor::PxEditor end");
+}
+
+PxEditor::~PxEditor() {
+    printLog("PxEditor::~PxEditor start");
+    // Views of a window still open hold their own references; the base destructor deletes the frame.
+    for (CBitmap** bitmap : {&bmpBackground, &bmpKnob, &bmpAbout, &bmpLed, &bmpLedRed, &bmpButton}) {
+        if (*bitmap) (*bitmap)->forget();
+        *bitmap = nullptr;
+    }
+    printLog("PxEditor::~PxEditor end");
+}
+
+PxAudio* PxEditor::audio() const {
+    return static_cast<PxAudio*>(effect);
+}
+
+void PxEditor::addKnob(int x, int y, CKnob*& knob, int tag) {
+    const CCoord width = bmpKnob->getWidth();
+    const CCoord height = static_cast<long>(bmpKnob->getHeight()) / kKnobFrames;
+    CRect size(x - 21, y, x - 21 + width, y + height);
+    knob = new CAnimKnob(size, this, tag, kKnobFrames, width, bmpKnob, CPoint(x - 21, y));
+    knob->setTransparency(true);
+    knob->setValue(audio()->getParameter(tag));
+    frame->addView(knob);
+}
+
+void PxEditor::addOnOffButton(int x, int y, COnOffButton*& button, long tag) {
+    CRect size(x - 9, y - 9, x - 9 + bmpButton->getWidth(), y - 9 + bmpButton->getHeight() / 2);
+    button = new COnOffButton(size, this, tag, bmpButton, 0);
+    button->setTransparency(true);
+    frame->addView(button);
+}
+
+void PxEditor::addKickButton(int x, int y, CKickButton*& button, long tag) {
+    CRect size(x - 9, y - 9, x - 9 + bmpButton->getWidth(), y - 9 + bmpButton->getHeight() / 2);
+    // Reports once per click, on the release.
+    button = new CKickButton(size, this, tag, bmpButton, CPoint(0, 0));
+    button->setTransparency(true);
+    frame->addView(button);
+}
+
+void PxEditor::fillProgramList() {
+    char name[kProgramNameBuffer] = {};
+    for (int i = 0; i < kNumPrograms; ++i) {
+        audio()->getProgramNameIndexed(0, i, name);
+        programList->addEntry(name, -1, 0);
+        std::memset(name, 0, sizeof(name));
+    }
+}
+
+bool PxEditor::open(void* ptr) {
+    printLog("PxEditor::open start");
+    // A second open without a close replaces the window.
+    if (frame) {
+        openComplete.store(false, std::memory_order_release);
+        delete frame;
+        frame = nullptr;
+        forgetViews();
+    }
+    const CRect whole(0, 0, bmpBackground->getWidth(), bmpBackground->getHeight());
+    frame = new CFrame(whole, ptr, this);
+    frame->setMouseEnabled(true);
+    frame->setMouseableArea(whole);
+    AEffGUIEditor::open(ptr);
+    frame->setBackground(bmpBackground);
+
+    programList =
+        new COptionMenu(CRect(53, 57, 295, 94), this, kTagProgramList, nullptr, nullptr, kCheckStyle);
+    programList->setTransparency(true);
+    programList->setTextTransparency(true);
+    programList->setFont(kNormalFontVeryBig);
+    programList->setFontColor(CColor{0, 0, 0, 128});
+    programList->setNbItemsPerColumn(32);
+    programList->setHoriAlign(kCenterText);
+    fillProgramList();
+    const long current = audio()->getProgram() % kNumPrograms;
+    programList->setCurrent(current, true);
+    programList->checkEntryAlone(current);
+    frame->addView(programList);
+
+    fileMenu = new COptionMenu(CRect(294, 11, 348, 27), this, kTagFileMenu, nullptr, nullptr,
+                               kPopupStyle | kNoTextStyle | kNoDrawStyle);
+    fileMenu->setTransparency(true);
+    fileMenu->setTextTransparency(true);
+    const std::string visit = std::string("Visit ") + kWebSiteHost;
+    for (const char* entry : {"Load preset", "Load bank", "-", "Save preset", "Save bank", "-", "Init preset",
+                              "-", visit.c_str()})
+        fileMenu->addEntry(entry);
+    frame->addView(fileMenu);
+
+    for (int k = 0; k < kNumKnobs; ++k) {
+        addKnob(kKnobPlaces[k].x, kKnobPlaces[k].y, knobs[k], kKnobPlaces[k].parameter);
+        parameterControls[kKnobPlaces[k].parameter] = knobs[k];
+    }
+    addOnOffButton(351, 11, bypassButton, kBypass);
+    addOnOffButton(323, 266, monoButton, kMono);
+    parameterControls[kBypass] = bypassButton;
+    parameterControls[kMono] = monoButton;
+
+    addKickButton(688, 267, spectrumButton, kTagSpectrum);
+    addKickButton(745, 267, scopeButton, kTagScope);
+    addKickButton(181, 11, prevProgramButton, kTagPreviousProgram);
+    addKickButton(239, 11, nextProgramButton, kTagNextProgram);
+
+    for (int i = 0; i < kNumLeds; ++i) {
+        CBitmap* bitmap = i < kNumLeds - 1 ? bmpLed : bmpLedRed;
+        const CCoord top = 85 - 14 * i;
+        CRect size(501, top, 501 + bitmap->getWidth(), top + bitmap->getHeight() / 2);
+        leds[i] = new COnOffButton(size, this, kTagLed, bitmap, 0);
+        leds[i]->setTransparency(true);
+        frame->addView(leds[i]);
+    }
+
+    // Owned by the frame from here on.
+    tooltipSupport = new CTooltipSupport(frame, nullptr, 1000);
+    for (int i = 0; i < kNumUsedParams; ++i) {
+        if (parameterControls[i])
+            parameterControls[i]->setAttribute(
+                kCViewTooltipAttribute, static_cast<long>(std::strlen(tooltexts[i]) + 1), tooltexts[i]);
+    }
+
+    const DisplayFeed& feed = audio()->displayFeed();
+    waveDisplay = new Wavedisplay(CRect(407, 295, 784, 514), bmpBackground, feed.levelDisp, feed.phaseDisp,
+                                  feed.peakDisp, feed.magDisp);
+    frame->addView(waveDisplay);
+
+    const CRect aboutImage(0, 0, bmpAbout->getWidth(), bmpAbout->getHeight());
+    aboutScreen =
+        new CSplashScreen(CRect(392, 515, 828, 554), this, kTagAbout, bmpAbout, aboutImage, CPoint(0, 0));
+    frame->addView(aboutScreen);
+
+    openComplete.store(true, std::memory_order_release);
+    for (int i = 0; i < kNumParams; ++i)
+        setParameter(i, audio()->getParameter(i));
+    setKnobMode(kLinearMode);
+    printLog("PxEditor::open end");
+    return true;
+}
+
+void PxEditor::forgetViews() {
+    std::fill(std::begin(knobs), std::end(knobs), nullptr);
+    std::fill(std::begin(leds), std::end(leds), nullptr);
+    std::fill(std::begin(parameterControls), std::end(parameterControls), nullptr);
+    programList = fileMenu = nullptr;
+    aboutScreen = nullptr;
+    nextProgramButton = prevProgramButton = spectrumButton = scopeButton = nullptr;
+    bypassButton = monoButton = nullptr;
+    waveDisplay = nullptr;
+    tooltipSupport = nullptr;
+}
+
+void PxEditor::close() {
+    printLog("PxEditor::close start");
+    if (frame) {
+        openComplete.store(false, std::memory_order_release);
+        delete frame;
+        frame = nullptr;
+        forgetViews();
+    }
+    AEffGUIEditor::close();
+    printLog("PxEditor::close end");
+}
+
+bool PxEditor::onKeyDown(VstKeyCode&) {
+    return false;
+}
+
+void PxEditor::setParameter(VstInt32 index, float) {
+    // Only the flag is read here: this may run on the host's automation thread.
+    if (!openComplete.load(std::memory_order_acquire)) return;
+    if (index < 0 || index >= kNumUsedParams || !parameterControls[index]) return;
+    // The control shows what the effect holds, whatever value came with the echo.
+    parameterControls[index]->setValue(audio()->getParameter(index));
+}
+
+void PxEditor::idle() {
+    if (!isOpenComplete()) return;
+    const DisplayFeed& feed = audio()->displayFeed();
+    const int lit = feed.bassLedCount.load(std::memory_order_relaxed);
+    for (int i = 0; i < kNumLeds; ++i)
+        leds[i]->setValue(i < lit ? 0.0f : 1.0f);
+
+    const uint64_t counter = feed.displayCounter.load(std::memory_order_relaxed);
+    if (counter != lastDisplayCounter) {
+        waveDisplay->setDirty(true);
+        lastDisplayCounter = counter;
+    }
+
+    if (programListDirty.load(std::memory_order_relaxed) && programList) {
+        programList->removeAllEntry();
+        fillProgramList();
+        const long current = audio()->getProgram();
+        programList->setCurrent(current, false);
+        programList->checkEntryAlone(current);
+        programList->setDirty(true);
+        programListDirty.store(false, std::memory_order_relaxed);
+        audio()->updateDisplay();
+    }
+    AEffGUIEditor::idle();
+}
+
+void PxEditor::valueChanged(CControl* control) {
+    if (!isOpenComplete() || !control) return;
+    const long tag = control->getTag();
+    if (tag >= 0 && tag < kNumParams) {
+        audio()->setParameterAutomated(static_cast<VstInt32>(tag), control->getValue());
+        return;
+    }
+    switch (tag) {
+    case kTagProgramList: {
+        const long program = clampProgram(static_cast<long>(programList->getValue()));
+        audio()->setProgramS(program);
+        programList->setDirty(true);
+        audio()->updateDisplay();
+        programList->checkEntryAlone(program);
+        frame->setDirty(true);
+        break;
+    }
+    case kTagNextProgram:
+    case kTagPreviousProgram: {
+        const float step = tag == kTagNextProgram ? 1.0f : -1.0f;
+        const long program = clampProgram(static_cast<long>(programList->getValue() + step));
+        programList->setValue(static_cast<float>(program));
+        audio()->setProgramS(program);
+        programList->checkEntryAlone(program);
+        control->setDirty(true);
+        audio()->updateDisplay();
+        break;
+    }
+    case kTagSpectrum:
+        waveDisplay->displayMode = 0;
+        control->setDirty(true);
+        break;
+    case kTagScope:
+        waveDisplay->displayMode = 1;
+        control->setDirty(true);
+        break;
+    case kTagFileMenu:
+        runFileMenuCommand(static_cast<long>(control->getValue()));
+        if (isOpenComplete() && fileMenu) fileMenu->setDirty(true);
+        break;
+    case kTagAbout:
+        if (control->getValue() == 0.0f &&
+            MessBoxYesNo(kWebSiteHost,
+                         "Do you want to visit %s for more sounds, information, news and updates?",
+                         kWebSiteHost))
+            showURL(kWebSiteUrl);
+        break;
+    default:
+        break;
+    }
+}
+
+void PxEditor::runFileMenuCommand(long entry) {
+    switch (entry) {
+    case kLoadPreset: {
+        fxpLoad();
+        // The dialog waited on this thread; the window may not have survived it.
+        if (!isOpenComplete()) return;
+        const long shown = static_cast<long>(programList->getValue());
+        char name[kProgramNameBuffer] = {};
+        programList->removeEntry(shown);
+        audio()->getProgramName(name);
+        programList->addEntry(name, shown, 0);
+        programList->setDirty(true);
+        audio()->updateDisplay();
+        break;
+    }
+    case kLoadBank:
+        fxbLoad();
+        audio()->updateDisplay();
+        break;
+    case kSavePreset:
+        fxpSave();
+        break;
+    case kSaveBank:
+        fxbSave();
+        break;
+    case kInitPreset: {
+        const long shown = clampProgram(static_cast<long>(programList->getValue()));
+        audio()->initPatch(shown);
+        audio()->setProgramS(shown);
+        audio()->updateDisplay();
+        break;
+    }
+    case kVisitWebSite:
+        showURL(kWebSiteUrl);
+        break;
+    default:
+        break;
+    }
+}
+
+bool PxEditor::fxpLoad() {
+    return loadProgramFile(*audio(), frame);
+}
+
+bool PxEditor::fxbLoad() {
+    return loadBankFile(*audio(), frame);
+}
+
+bool PxEditor::fxpSave() {
+    return saveProgramFile(*audio(), frame);
+}
+
+bool PxEditor::fxbSave() {
+    return saveBankFile(*audio(), frame);
+}
+
+void PxEditor::fxpSaveBytesToBuf(unsigned char* buffer, size_t* size) {
+    ::fxpSaveBytesToBuf(*audio(), buffer, size);
+}
+
+bool PxEditor::fxpLoadBytesFromBuf(const unsigned char* image, size_t length) {
+    return ::fxpLoadBytesFromBuf(*audio(), image, length);
+}
+
+void PxEditor::fxbSaveBytesToBuf(unsigned char* buffer, size_t* size) {
+    ::fxbSaveBytesToBuf(*audio(), buffer, size);
+}
+
+bool PxEditor::fxbLoadBytesFromBuf(const unsigned char* image, size_t length) {
+    return ::fxbLoadBytesFromBuf(*audio(), image, length);
+}

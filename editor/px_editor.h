@@ -1,0 +1,105 @@
+// The editor: one window drawn from bitmaps, with the knobs, switches, program list, file menu, analyser,
+// bass meter and about screen, following the effect through the parameter echo and the idle cycle.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/parameter_ids.h"
+#include "gui/vstgui.h"
+#include "gui/aeffguieditor.h"
+
+class PxAudio;
+class Wavedisplay;
+
+// Tags of the controls that are not parameters.
+enum EditorTag {
+    kTagProgramList = 100,
+    kTagNextProgram = 101,
+    kTagPreviousProgram = 102,
+    kTagSpectrum = 103,
+    kTagScope = 104,
+    kTagFileMenu = 105,
+    kTagAbout = 106,
+    kTagLed = 300,
+};
+
+// Entries of the file menu, by index (separators included).
+enum FileMenuEntry {
+    kLoadPreset = 0,
+    kLoadBank = 1,
+    kSavePreset = 3,
+    kSaveBank = 4,
+    kInitPreset = 6,
+    kVisitWebSite = 8,
+};
+
+constexpr int kNumKnobs = 23;
+constexpr int kNumLeds = 5;
+
+class PxEditor : public AEffGUIEditor, public CControlListener {
+  public:
+    explicit PxEditor(AudioEffect* effect);
+    ~PxEditor() override;
+
+    bool open(void* ptr) override;
+    void close() override;
+    void idle() override;
+    bool onKeyDown(VstKeyCode& keyCode) override;
+    void setParameter(VstInt32 index, float value) override;
+    void valueChanged(CControl* control) override;
+
+    // The preset file commands of the file menu; each runs a file dialog and waits for it.
+    bool fxpLoad();
+    bool fxbLoad();
+    bool fxpSave();
+    bool fxbSave();
+    // The program and bank images of the effect.
+    void fxpSaveBytesToBuf(unsigned char* buffer, size_t* size);
+    bool fxpLoadBytesFromBuf(const unsigned char* image, size_t length);
+    void fxbSaveBytesToBuf(unsigned char* buffer, size_t* size);
+    bool fxbLoadBytesFromBuf(const unsigned char* image, size_t length);
+
+    // Set by the effect (any thread) when program names or the current program changed.
+    void markProgramListDirty() { programListDirty.store(true, std::memory_order_relaxed); }
+    bool isProgramListDirty() const { return programListDirty.load(std::memory_order_relaxed); }
+    bool isOpenComplete() const { return frame && openComplete.load(std::memory_order_acquire); }
+
+    // The views of the open window, null while it is closed.
+    CKnob* knobs[kNumKnobs] = {};
+    COptionMenu* programList = nullptr;
+    COptionMenu* fileMenu = nullptr;
+    CSplashScreen* aboutScreen = nullptr;
+    CKickButton* nextProgramButton = nullptr;
+    CKickButton* prevProgramButton = nullptr;
+    CKickButton* spectrumButton = nullptr;
+    CKickButton* scopeButton = nullptr;
+    COnOffButton* bypassButton = nullptr;
+    COnOffButton* monoButton = nullptr;
+    COnOffButton* leds[kNumLeds] = {};
+    Wavedisplay* waveDisplay = nullptr;
+    CTooltipSupport* tooltipSupport = nullptr;
+    // The control that shows each parameter 0..24 (the knob, bypass or mono switch).
+    CControl* parameterControls[kNumUsedParams] = {};
+
+  private:
+    PxAudio* audio() const;
+    void addKnob(int x, int y, CKnob*& knob, int tag);
+    void addOnOffButton(int x, int y, COnOffButton*& button, long tag);
+    void addKickButton(int x, int y, CKickButton*& button, long tag);
+    void fillProgramList();
+    void runFileMenuCommand(long entry);
+    void forgetViews();
+
+    CBitmap* bmpBackground = nullptr;
+    CBitmap* bmpKnob = nullptr;
+    CBitmap* bmpAbout = nullptr;
+    CBitmap* bmpLed = nullptr;
+    CBitmap* bmpLedRed = nullptr;
+    CBitmap* bmpButton = nullptr;
+    uint64_t lastDisplayCounter = 0;
+    std::atomic<bool> programListDirty{false};
+    // Published with release/acquire: the echo may come on another thread and must see the finished views.
+    std::atomic<bool> openComplete{false};
+};
