@@ -1,16 +1,27 @@
 // A standard session from load to close: process, open and close the editor, save presets to files and
 // load them back, close. Run under valgrind by the memcheck entry of CTest as well.
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 #include "engine/parameter_ids.h"
 #include "engine/px_audio.h"
-#include "host_window.h"
 #include "presets/preset_files.h"
 #include "presets/preset_images.h"
 #include "stress_signals.h"
 #include "test_helpers.h"
+#include "x11_test_host.h"
 
 namespace {
+
+// Under valgrind the test is given a display (LUMERIC_DISPLAY_GIVEN): Xvfb started from inside valgrind often
+// fails to report its display.
+class DisplayUnlessGiven : public XvfbServer {
+  public:
+    void SetUp() override {
+        if (!std::getenv("LUMERIC_DISPLAY_GIVEN")) XvfbServer::SetUp();
+    }
+};
+const auto* const xvfb = ::testing::AddGlobalTestEnvironment(new DisplayUnlessGiven);
 
 VstIntPtr plainHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     return opcode == audioMasterVersion ? kVstVersion : 0;
@@ -48,15 +59,13 @@ TEST(StandardSession, LoadProcessEditorPresetsAndClose) {
     processNoise(effect, random, 20);
 
     if (effect->flags & effFlagsHasEditor) {
-        HostWindow parent;
-        if (parent.available()) {
-            EXPECT_EQ(effect->dispatcher(effect, effEditOpen, 0, 0, parent.handle(), 0.0f), 1);
-            for (int i = 0; i < 10; ++i) {
-                processNoise(effect, random, 1);
-                effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
-            }
-            effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
+        TestHostWindow parent;
+        EXPECT_EQ(effect->dispatcher(effect, effEditOpen, 0, 0, parent.handle(), 0.0f), 1);
+        for (int i = 0; i < 10; ++i) {
+            processNoise(effect, random, 1);
+            effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
         }
+        effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
     }
 
     effect->setParameter(effect, kTone, 0.125f);
