@@ -133,6 +133,8 @@ void PxEditor::fillProgramList() {
 
 bool PxEditor::open(void* ptr) {
     printLog("PxEditor::open start");
+    editorThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    pendingEcho.store(0, std::memory_order_relaxed);
     // A second open without a close replaces the window.
     if (frame) {
         openComplete.store(false, std::memory_order_release);
@@ -248,16 +250,26 @@ bool PxEditor::onKeyDown(VstKeyCode&) {
     return false;
 }
 
+static_assert(kNumUsedParams <= 32, "one bit of pendingEcho per parameter");
+
 void PxEditor::setParameter(VstInt32 index, float) {
-    // Only the flag is read here: this may run on the host's automation thread.
-    if (!openComplete.load(std::memory_order_acquire)) return;
-    if (index < 0 || index >= kNumUsedParams || !parameterControls[index]) return;
+    if (index < 0 || index >= kNumUsedParams) return;
+    if (std::this_thread::get_id() != editorThread.load(std::memory_order_relaxed)) {
+        pendingEcho.fetch_or(1u << index, std::memory_order_relaxed);
+        return;
+    }
+    if (!isOpenComplete() || !parameterControls[index]) return;
     // The control shows what the effect holds, whatever value came with the echo.
     parameterControls[index]->setValue(audio()->getParameter(index));
 }
 
 void PxEditor::idle() {
     if (!isOpenComplete()) return;
+    for (uint32_t pending = pendingEcho.exchange(0, std::memory_order_relaxed); pending;
+         pending &= pending - 1) {
+        const int index = __builtin_ctz(pending);
+        if (parameterControls[index]) parameterControls[index]->setValue(audio()->getParameter(index));
+    }
     const DisplayFeed& feed = audio()->displayFeed();
     const int lit = feed.bassLedCount.load(std::memory_order_relaxed);
     for (int i = 0; i < kNumLeds; ++i)

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <thread>
 
 #include "engine/parameter_ids.h"
 #include "gui/vstgui.h"
@@ -102,4 +103,9 @@ class PxEditor : public AEffGUIEditor, public CControlListener {
     std::atomic<bool> programListDirty{false};
     // Published with release/acquire: the echo may come on another thread and must see the finished views.
     std::atomic<bool> openComplete{false};
+    // Echoes from other threads wait here for idle on the editor's thread (bit i: parameter i): close may
+    // delete the controls at any moment on that thread.
+    std::atomic<uint32_t> pendingEcho{0};
+    // The thread that opened the window, the only one that touches the views.
+    std::atomic<std::thread::id> editorThread{};
 };
