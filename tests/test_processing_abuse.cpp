@@ -153,16 +153,17 @@ TEST_P(ProcessingAbuse, NonFiniteBurstsNeverReachTheOutputAndAudioResumesWithinO
 constexpr size_t kLongestBandDelay = 4096;
 constexpr float kBadValues[] = {-1.0f, 2.0f, 1e6f, kNaN, kInf, -kInf};
 
-// Each index alone, then all of them at once (index kNumParams), at each bad value; once the value is back
-// in range and what was made meanwhile has left the path, the output is finite and as loud as that of an
-// untouched instance.
+// Each index alone, then all of them at once (index kNumParams), one after another in one stream per bad
+// value; once the value is back in range and what was made meanwhile has left the path, the output is
+// finite and as loud as that of an untouched instance fed the same stream.
 TEST_P(ProcessingAbuse, ParameterValuesOutsideTheRangeAreSurvivedAndForgotten) {
     const size_t badLength = 1500;
     // Audio made while the value was out of range is still in flight for the longest memory of the path: the
     // band delay lines (4096 samples) and the spectral delay.
     const size_t recovered =
         badLength + kLongestBandDelay + static_cast<size_t>(longestPathDelay(rate())) + 2048;
-    const size_t total = recovered + 2048;
+    const size_t segment = recovered + 2048;
+    const size_t total = segment * (kNumParams + 1);
     std::mt19937 random(static_cast<unsigned>(rate()) + 2);
     const std::vector<int32_t> blocks = randomBlocks(random, 32, 1024);
     StereoStream input(total);
@@ -177,32 +178,30 @@ TEST_P(ProcessingAbuse, ParameterValuesOutsideTheRangeAreSurvivedAndForgotten) {
             return plugin;
         };
         StereoStream reference = input;
-        {
-            auto plain = start();
-            processStream(*plain, reference, blocks);
-        }
+        processStream(*start(), reference, blocks);
         for (float bad : kBadValues) {
+            auto plugin = start();
+            float saved[kNumParams];
+            for (int i = 0; i < kNumParams; ++i)
+                saved[i] = plugin->getParameter(i);
+            StereoStream tested = input;
             for (int index = 0; index <= kNumParams; ++index) {
                 const std::string what = "program " + std::to_string(program) + ", value " +
                                          std::to_string(bad) + ", index " + std::to_string(index);
-                auto plugin = start();
-                float saved[kNumParams];
-                for (int i = 0; i < kNumParams; ++i)
-                    saved[i] = plugin->getParameter(i);
+                const size_t from = segment * static_cast<size_t>(index);
                 for (int i = 0; i < kNumParams; ++i)
                     if (i == index || index == kNumParams) plugin->setParameter(i, bad);
-                StereoStream tested = input;
-                processStream(*plugin, tested, blocks, 0, badLength);
+                processStream(*plugin, tested, blocks, from, from + badLength);
                 char display[64];
                 std::memset(display, 'x', sizeof display);
                 plugin->dispatch(effGetParamDisplay, index, 0, display);
                 EXPECT_EQ(display[kVstMaxParamStrLen], 'x') << what << ": display text overran its 8 bytes";
                 for (int i = 0; i < kNumParams; ++i)
                     plugin->setParameter(i, saved[i]);
-                processStream(*plugin, tested, blocks, badLength);
-                ASSERT_EQ(firstNonFinite(&tested.left[recovered], total - recovered), -1) << what;
-                ASSERT_EQ(firstNonFinite(&tested.right[recovered], total - recovered), -1) << what;
-                expectSameLevel(tested, reference, recovered, total, what);
+                processStream(*plugin, tested, blocks, from + badLength, from + segment);
+                ASSERT_EQ(firstNonFinite(&tested.left[from + recovered], segment - recovered), -1) << what;
+                ASSERT_EQ(firstNonFinite(&tested.right[from + recovered], segment - recovered), -1) << what;
+                expectSameLevel(tested, reference, from + recovered, from + segment, what);
                 if (HasFailure()) return;
             }
         }
