@@ -243,17 +243,23 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"StandardInput", {"-", "-o", "@/out.wav"}, "standard input is not supported"}),
     [](const testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
-TEST_F(RenderCli, SnapshotIsMadeOrRefusedCleanly) {
+TEST_F(RenderCli, SnapshotShowsTheEditorAfterProcessing) {
     writeAudio(file("in.wav"), tones(5000));
-    ToolRun run = runRender({file("in.wav"), "-o", file("out.wav"), "--snapshot", file("editor.png"),
-                             "--snapshot-mode", "scope"});
-    if (run.status == 2) {
-        EXPECT_NE(run.err.find("editor snapshots are not available in this build"), std::string::npos);
-        EXPECT_EQ(folderEntries(tmp.path()), std::vector<std::string>{"in.wav"});
-    } else {
+    for (const char* mode : {"spectrum", "scope"}) {
+        const std::string png = file(std::string("editor-") + mode + ".png");
+        ToolRun run = runRender({file("in.wav"), "-o", file("out.wav"), "--overwrite", "--snapshot", png,
+                                 "--snapshot-mode", mode});
         EXPECT_EQ(run.status, 0) << run.err;
-        const std::string png = readWholeFile(file("editor.png"));
-        EXPECT_EQ(png.substr(1, 3), "PNG");
+        const std::string image = readWholeFile(png);
+        ASSERT_GT(image.size(), 24u) << mode;
+        EXPECT_EQ(image.substr(1, 3), "PNG");
+        // Width and height from the PNG header: the editor's background size.
+        const auto be32 = [&](size_t at) {
+            return (uint32_t(uint8_t(image[at])) << 24) | (uint32_t(uint8_t(image[at + 1])) << 16) |
+                   (uint32_t(uint8_t(image[at + 2])) << 8) | uint32_t(uint8_t(image[at + 3]));
+        };
+        EXPECT_EQ(be32(16), 828u);
+        EXPECT_EQ(be32(20), 554u);
     }
 }
 

@@ -1,10 +1,7 @@
 #include "editor_snapshot.h"
 
-bool editorSnapshotsAvailable() {
-    return false;
-}
+#include "editor/editor_snapshot.h"
 
-bool writeEditorSnapshot(PxAudio&, SnapshotMode, const std::string&, std::string* error) {
-    *error = "editor snapshots are not available in this build";
-    return false;
+bool writeEditorSnapshot(PxAudio& effect, SnapshotMode mode, const std::string& path, std::string* error) {
+    return ::writeEditorSnapshot(effect, mode == SnapshotMode::Scope ? 1 : 0, path, error);
 }

@@ -7,7 +7,5 @@
 
 class PxAudio;
 
-// False when this build has no offscreen editor; checked before any file is written.
-bool editorSnapshotsAvailable();
 // False with a one-line message when the picture cannot be made or written.
 bool writeEditorSnapshot(PxAudio& effect, SnapshotMode mode, const std::string& path, std::string* error);

@@ -113,8 +113,6 @@ void noteRates(const std::vector<RenderJob>& jobs) {
 }
 
 int render(const RenderOptions& options, const EngineSettings& settings) {
-    if (!options.snapshotPath.empty() && !editorSnapshotsAvailable())
-        return fail("--snapshot: editor snapshots are not available in this build");
     JobPlan plan;
     std::string error;
     if (!planJobs(options, plan, &error)) return fail(error);

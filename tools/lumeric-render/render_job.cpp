@@ -94,11 +94,11 @@ RenderResult renderFile(const RenderJob& job, const EngineSettings& engineSettin
         }
         if (got > 0) progress.advance(static_cast<double>(got) / rate);
     }
-    session->stop();
-
+    // The picture is taken before the effect is suspended: a suspend resets the analyser's feed.
     if (!job.snapshotPath.empty() &&
         !writeEditorSnapshot(session->effect(), settings.snapshotMode, job.snapshotPath, &result.error))
         return result;
+    session->stop();
     if (!writer.commit(settings.overwrite, &result.error)) return result;
 
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
