@@ -22,6 +22,9 @@ struct Traffic {
     std::atomic<long> audioBlocks{0};
     std::atomic<long> nonFiniteBlocks{0};
     std::atomic<long> controlRounds{0};
+    // Editor open/idle/close cycles the control thread waits for, so that the threads really overlap.
+    long editorCyclesWanted = 0;
+    std::atomic<long> editorCycles{0};
 };
 
 void audioThread(AEffect* effect, Traffic& traffic) {
@@ -45,7 +48,9 @@ void controlThread(AEffect* effect, Traffic& traffic) {
     std::mt19937 random(2);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     char text[256];
-    for (long round = 0; round < kControlRounds || traffic.audioBlocks.load() < kAudioBlocks / 2; ++round) {
+    for (long round = 0; round < kControlRounds || traffic.audioBlocks.load() < kAudioBlocks / 2 ||
+                         traffic.editorCycles.load() < traffic.editorCyclesWanted;
+         ++round) {
         const auto index = static_cast<VstInt32>(random() % kNumParams);
         effect->setParameter(effect, index, unit(random));
         (void)effect->getParameter(effect, index);
@@ -80,6 +85,7 @@ TEST(Threads, EditorOpenedAndIdledFromAThirdThread) {
     if (!(plugin->effect()->flags & effFlagsHasEditor)) GTEST_SKIP() << "the module has no editor";
     plugin->start(44100.0f, 512);
     Traffic traffic;
+    traffic.editorCyclesWanted = 5;
     AEffect* effect = plugin->effect();
     std::atomic<long> idles{0};
     std::atomic<bool> opened{true};
@@ -87,14 +93,17 @@ TEST(Threads, EditorOpenedAndIdledFromAThirdThread) {
     std::thread control(controlThread, effect, std::ref(traffic));
     std::thread ui([&] {
         TestHostWindow parent;
-        while (traffic.controlRounds.load() < kControlRounds) {
+        while (traffic.editorCycles.load() < traffic.editorCyclesWanted ||
+               traffic.controlRounds.load() < kControlRounds) {
             if (effect->dispatcher(effect, effEditOpen, 0, 0, parent.handle(), 0.0f) != 1) {
                 opened = false;
+                traffic.editorCycles = traffic.editorCyclesWanted; // the control thread stops waiting
                 return;
             }
             for (int i = 0; i < 20; ++i, ++idles)
                 effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
             effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
+            traffic.editorCycles++;
         }
     });
     ui.join();
