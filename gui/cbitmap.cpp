@@ -5,6 +5,8 @@
 
 #include <cairo.h>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 namespace {
 struct PngReader {
@@ -20,19 +22,35 @@ cairo_status_t readPng(void* closure, unsigned char* data, unsigned int length) 
     reader->position += length;
     return CAIRO_STATUS_SUCCESS;
 }
-} // namespace
-
-CBitmap::CBitmap(long resourceID) : resourceID(resourceID) {
+cairo_surface_t* decodeResource(long resourceID) {
     size_t size = 0;
     const unsigned char* bytes = findResource(static_cast<int>(resourceID), &size);
-    if (!bytes) return;
+    if (!bytes) return nullptr;
     PngReader reader{bytes, size, 0};
     cairo_surface_t* decoded = cairo_image_surface_create_from_png_stream(readPng, &reader);
     if (cairo_surface_status(decoded) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(decoded);
-        return;
+        return nullptr;
     }
-    image = decoded;
+    return decoded;
+}
+
+// Every instance shows the same artwork: each resource is decoded once per process and shared (the images
+// are only ever read), so creating an effect stays cheap for hosts that scan or open many instances.
+cairo_surface_t* sharedResourceImage(long resourceID) {
+    static std::mutex mutex;
+    static std::map<long, cairo_surface_t*>* decodedImages = new std::map<long, cairo_surface_t*>();
+    std::lock_guard<std::mutex> lock(mutex);
+    auto found = decodedImages->find(resourceID);
+    if (found == decodedImages->end())
+        found = decodedImages->emplace(resourceID, decodeResource(resourceID)).first;
+    return found->second ? cairo_surface_reference(found->second) : nullptr;
+}
+} // namespace
+
+CBitmap::CBitmap(long resourceID) : resourceID(resourceID) {
+    image = sharedResourceImage(resourceID);
+    if (!image) return;
     width = cairo_image_surface_get_width(image);
     height = cairo_image_surface_get_height(image);
 }
