@@ -22,16 +22,6 @@ std::string number(int value) {
     return std::to_string(value);
 }
 
-int openFileDescriptors() {
-    int count = 0;
-    if (DIR* folder = opendir("/proc/self/fd")) {
-        while (readdir(folder))
-            ++count;
-        closedir(folder);
-    }
-    return count;
-}
-
 // The editor's window lives on a connection of its own, so the server may see its creation or
 // destruction a moment after the host asks.
 bool childrenBecome(TestHostWindow& host, int count) {

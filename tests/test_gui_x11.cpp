@@ -32,16 +32,6 @@ std::string number(CCoord value) {
     return std::to_string(static_cast<long>(value));
 }
 
-int openFileDescriptors() {
-    int count = 0;
-    if (DIR* folder = opendir("/proc/self/fd")) {
-        while (readdir(folder))
-            ++count;
-        closedir(folder);
-    }
-    return count;
-}
-
 // A top-level window standing in for the host's editor window, at the screen's top-left corner.
 class HostWindow {
   public:
@@ -78,16 +68,7 @@ class HostWindow {
     }
     // A pixel of the frame's window as the X server holds it, 0xRRGGBB.
     unsigned windowPixel(unsigned long child, int x, int y) {
-        xcb_get_image_reply_t* image = xcb_get_image_reply(
-            connection,
-            xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, static_cast<xcb_drawable_t>(child),
-                          static_cast<int16_t>(x), static_cast<int16_t>(y), 1, 1, ~0u),
-            nullptr);
-        unsigned value = 0xffffffffu;
-        if (image && xcb_get_image_data_length(image) >= 4)
-            value = *reinterpret_cast<const uint32_t*>(xcb_get_image_data(image)) & 0xffffff;
-        std::free(image);
-        return value;
+        return drawablePixel(connection, static_cast<xcb_drawable_t>(child), x, y);
     }
     void* handle() const { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
 

@@ -1,5 +1,7 @@
 #include "x11_test_host.h"
 
+#include <dirent.h>
+
 #include <cairo.h>
 #include <chrono>
 #include <csignal>
@@ -163,10 +165,10 @@ xcb_window_t TestHostWindow::firstChild() {
     return child;
 }
 
-unsigned TestHostWindow::pixel(int x, int y) {
+unsigned drawablePixel(xcb_connection_t* connection, xcb_drawable_t drawable, int x, int y) {
     xcb_get_image_reply_t* image =
         xcb_get_image_reply(connection,
-                            xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window,
+                            xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable,
                                           static_cast<int16_t>(x), static_cast<int16_t>(y), 1, 1, ~0u),
                             nullptr);
     unsigned value = 0xffffffffu;
@@ -174,6 +176,20 @@ unsigned TestHostWindow::pixel(int x, int y) {
         value = *reinterpret_cast<const uint32_t*>(xcb_get_image_data(image)) & 0xffffff;
     std::free(image);
     return value;
+}
+
+int openFileDescriptors() {
+    int count = 0;
+    if (DIR* folder = opendir("/proc/self/fd")) {
+        while (readdir(folder))
+            ++count;
+        closedir(folder);
+    }
+    return count;
+}
+
+unsigned TestHostWindow::pixel(int x, int y) {
+    return drawablePixel(connection, window, x, y);
 }
 
 bool TestHostWindow::savePng(const std::string& path) {
