@@ -11,28 +11,28 @@
 
 namespace {
 
-struct DialogSpec {
+struct DialogSetup {
     CNewFileSelector::Style style;
     const char* title;
     const char* description;
     const char* extension;
 };
 
-const DialogSpec kLoadProgram = {CNewFileSelector::kSelectFile, "Load a fxp program (.fxp file)",
+const DialogSetup kLoadProgram = {CNewFileSelector::kSelectFile, "Load a fxp program (.fxp file)",
                                  "Program file (.fxp file)", "fxp"};
-const DialogSpec kLoadBank = {CNewFileSelector::kSelectFile, "Load a fxb bank (.fxb file)",
+const DialogSetup kLoadBank = {CNewFileSelector::kSelectFile, "Load a fxb bank (.fxb file)",
                               "fxb bank (.fxb file)", "fxb"};
-const DialogSpec kSaveProgram = {CNewFileSelector::kSelectSaveFile, "Save a fxp program", "Program file",
+const DialogSetup kSaveProgram = {CNewFileSelector::kSelectSaveFile, "Save a fxp program", "Program file",
                                  "fxp"};
-const DialogSpec kSaveBank = {CNewFileSelector::kSelectSaveFile, "Save a fxb bank", "Program bank", "fxb"};
+const DialogSetup kSaveBank = {CNewFileSelector::kSelectSaveFile, "Save a fxb bank", "Program bank", "fxb"};
 
 // Runs the dialog; false (and path untouched) when no selector exists or the user cancelled.
-bool askForFile(const DialogSpec& spec, CFrame* frame, std::string& path) {
-    CNewFileSelector* selector = CNewFileSelector::create(frame, spec.style);
+bool askForFile(const DialogSetup& dialog, CFrame* frame, std::string& path) {
+    CNewFileSelector* selector = CNewFileSelector::create(frame, dialog.style);
     if (!selector) return false;
-    selector->addFileExtension(CFileExtension(spec.description, spec.extension, "application/octet-stream"));
-    selector->setDefaultExtension(CFileExtension(spec.description, spec.extension));
-    selector->setTitle(spec.title);
+    selector->addFileExtension(CFileExtension(dialog.description, dialog.extension, "application/octet-stream"));
+    selector->setDefaultExtension(CFileExtension(dialog.description, dialog.extension));
+    selector->setTitle(dialog.title);
     selector->runModal();
     const char* chosen = selector->getSelectedFile(0);
     const bool ok = chosen && *chosen;
@@ -41,14 +41,14 @@ bool askForFile(const DialogSpec& spec, CFrame* frame, std::string& path) {
     return ok;
 }
 
-bool saveImage(const DialogSpec& spec, PxAudio& effect, CFrame* frame,
+bool saveImage(const DialogSetup& dialog, PxAudio& effect, CFrame* frame,
                void (*writeImage)(PxAudio&, unsigned char*, size_t*)) {
     std::string path;
-    if (!askForFile(spec, frame, path)) return false;
+    if (!askForFile(dialog, frame, path)) return false;
     std::vector<unsigned char> image(kBankImageSize, 0);
     size_t size = 0;
     writeImage(effect, image.data(), &size);
-    return writeFileAtomically(withExtension(path, spec.extension), image.data(), size);
+    return writeFileAtomically(withExtension(path, dialog.extension), image.data(), size);
 }
 
 } // namespace
