@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/parameter_ids.h"
+#include "editor/knob_places.h"
 #include "gui/vstgui.h"
 #include "gui/aeffguieditor.h"
 
@@ -36,7 +37,6 @@ enum FileMenuEntry {
     kVisitWebSite = 8,
 };
 
-constexpr int kNumKnobs = 23;
 constexpr int kNumLeds = 5;
 
 class PxEditor : public AEffGUIEditor, public CControlListener {

@@ -1,5 +1,7 @@
 #include "gui_test_frame.h"
 
+#include "engine/parameter_table.h"
+
 #include <cairo.h>
 #include <cstdio>
 
@@ -33,32 +35,6 @@ EditorBitmaps::~EditorBitmaps() {
     for (CBitmap* bitmap : {background, knob, about, led, ledRed, button})
         bitmap->forget();
 }
-
-const std::vector<KnobPlace> kKnobPlaces = {
-    {72, 466, 14, "EqLow"},
-    {72, 382, 15, "EqMid"},
-    {72, 299, 16, "EqHigh"},
-    {157, 466, 17, "LowWidener"},
-    {157, 382, 18, "MidWidener"},
-    {157, 299, 19, "HighWidener"},
-    {243, 466, 20, "LowDelay"},
-    {243, 382, 21, "MidDelay"},
-    {243, 299, 22, "HighDelay"},
-    {328, 382, 23, "MidFreq"},
-    {469, 172, 10, "ExciterMix"},
-    {554, 172, 11, "ExciterFreq"},
-    {158, 172, 7, "SilkySurround"},
-    {73, 172, 6, "VirtualSurround"},
-    {751, 172, 13, "NoiseReduction"},
-    {667, 172, 12, "Clearness"},
-    {356, 172, 9, "DiffuseCream"},
-    {271, 172, 8, "LazerPunch"},
-    {355, 44, 0, "Volume"},
-    {469, 44, 2, "DynamicFatBass"},
-    {580, 44, 3, "LoudnessMix"},
-    {667, 44, 4, "LoudnessBassBoost"},
-    {753, 44, 5, "Tone"},
-};
 
 namespace {
 template <typename Button>
@@ -106,11 +82,11 @@ EditorLayout buildEditorLayout(CFrame* frame, const EditorBitmaps& bitmaps, CCon
     CCoord knobHeight = static_cast<long>(bitmaps.knob->getHeight()) / 256;
     for (const KnobPlace& place : kKnobPlaces) {
         CRect size(place.x - 21, place.y, place.x - 21 + knobWidth, place.y + knobHeight);
-        CAnimKnob* knob = new CAnimKnob(size, listener, place.tag, 256, knobWidth, bitmaps.knob,
+        CAnimKnob* knob = new CAnimKnob(size, listener, place.parameter, 256, knobWidth, bitmaps.knob,
                                         CPoint(place.x - 21, place.y));
         knob->setTransparency(true);
         knob->setValue(0.5f);
-        std::string tip = std::string("Help text of ") + place.name;
+        std::string tip = std::string("Help text of ") + parameterTable[place.parameter].name;
         knob->setAttribute(kCViewTooltipAttribute, static_cast<long>(tip.size() + 1), tip.c_str());
         frame->addView(knob);
         layout.knobs.push_back(knob);

@@ -1,6 +1,7 @@
 // A frame laid out like the editor, with recording listener and editor interface, for the widget tests.
 #pragma once
 
+#include "editor/knob_places.h"
 #include "gui/vstgui.h"
 #include "gui/veditorinterface.h"
 #include "gui/vstkeys.h"
@@ -59,12 +60,6 @@ struct EditorLayout {
     CSplashScreen* about = nullptr;
     CTooltipSupport* tooltips = nullptr;
 };
-
-struct KnobPlace {
-    int x, y, tag;
-    const char* name;
-};
-extern const std::vector<KnobPlace> kKnobPlaces;
 
 // Fills the frame with every control at its place, as the editor's open does.
 EditorLayout buildEditorLayout(CFrame* frame, const EditorBitmaps& bitmaps, CControlListener* listener);
