@@ -37,9 +37,14 @@ std::unique_ptr<PluginInstance> PluginInstance::create(const PluginModule& modul
 }
 
 std::unique_ptr<PluginInstance> PluginInstance::create(const PluginModule& module, Behaviour behaviour) {
+    return create(module.entry(), std::move(behaviour));
+}
+
+std::unique_ptr<PluginInstance> PluginInstance::create(PluginModule::Entry entry, Behaviour behaviour) {
+    if (!entry) return nullptr;
     std::unique_ptr<PluginInstance> instance(new PluginInstance(std::move(behaviour)));
     instanceUnderConstruction = instance.get();
-    AEffect* effect = module.entry()(&PluginInstance::hostCallback);
+    AEffect* effect = entry(&PluginInstance::hostCallback);
     instanceUnderConstruction = nullptr;
     if (!effect || effect->magic != kEffectMagic) return nullptr;
     effect->user = instance.get();

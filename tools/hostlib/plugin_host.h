@@ -49,6 +49,8 @@ class PluginInstance {
     // Calls VSTPluginMain; null when the module returned no effect.
     static std::unique_ptr<PluginInstance> create(const PluginModule& module);
     static std::unique_ptr<PluginInstance> create(const PluginModule& module, Behaviour behaviour);
+    // The same through any entry function, e.g. one that builds the effect in this process.
+    static std::unique_ptr<PluginInstance> create(PluginModule::Entry entry, Behaviour behaviour);
     ~PluginInstance();
 
     AEffect* effect() const { return aeffect; }

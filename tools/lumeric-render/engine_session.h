@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/aeffect.h"
+#include "tools/hostlib/plugin_host.h"
 
 class PxAudio;
 
@@ -23,15 +24,17 @@ class EngineSession {
     void process(float** inputs, float** outputs, int32_t frames);
 
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                       float opt = 0.0f);
-    void setParameter(int32_t index, float value);
-    float getParameter(int32_t index);
-    int32_t numParams() const { return record->numParams; }
-    int32_t numPrograms() const { return record->numPrograms; }
-    std::string parameterName(int32_t index);
-    std::string parameterDisplay(int32_t index);
-    std::string programNameIndexed(int32_t index);
-    int32_t currentProgram();
+                       float opt = 0.0f) {
+        return host->dispatch(opcode, index, value, ptr, opt);
+    }
+    void setParameter(int32_t index, float value) { host->setParameter(index, value); }
+    float getParameter(int32_t index) { return host->getParameter(index); }
+    int32_t numParams() const { return host->effect()->numParams; }
+    int32_t numPrograms() const { return host->effect()->numPrograms; }
+    std::string parameterName(int32_t index) { return host->parameterName(index); }
+    std::string parameterDisplay(int32_t index) { return host->parameterDisplay(index); }
+    std::string programNameIndexed(int32_t index) { return host->programNameIndexed(index); }
+    int32_t currentProgram() { return static_cast<int32_t>(dispatch(effGetProgram)); }
 
     // The engine's current lag of the output behind the input, in samples at the host rate.
     int32_t pathDelay() const;
@@ -39,8 +42,8 @@ class EngineSession {
 
   private:
     EngineSession() = default;
+    std::unique_ptr<PluginInstance> host;
     PxAudio* engine = nullptr;
-    AEffect* record = nullptr;
     bool running = false;
 };
 
