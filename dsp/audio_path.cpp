@@ -64,9 +64,9 @@ bool AudioPath::isSpectralActive(const float* p) {
            isAmountOn(p[kNoiseReduction]);
 }
 
-AudioPath::RateClass AudioPath::rateClass() const {
-    if (sampleRate == 44100.0f || sampleRate == 48000.0f) return RateClass::Full;
-    if (sampleRate == 88200.0f || sampleRate == 96000.0f) return RateClass::Half;
+AudioPath::RateClass AudioPath::classifyRate(float rate) {
+    if (rate == 44100.0f || rate == 48000.0f) return RateClass::Full;
+    if (rate == 88200.0f || rate == 96000.0f) return RateClass::Half;
     return RateClass::Other;
 }
 

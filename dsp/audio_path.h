@@ -64,9 +64,13 @@ class AudioPath {
     spectral::BinTable diffuseCreamPhasors;
     spectral::ToneTable toneGains;
 
-  private:
+    // Which exchange a host rate gets: the full-rate spectral path (44.1/48 kHz), the half-rate one
+    // (88.2/96 kHz), or the time-domain stages only (any other rate).
     enum class RateClass { Full, Half, Other };
-    RateClass rateClass() const;
+    static RateClass classifyRate(float rate);
+
+  private:
+    RateClass rateClass() const { return classifyRate(sampleRate); }
     void snapshotParams(float* p) const;
     void runSpectralBlock(bool resynthesis, const float* p);
     void runSpectralStages(float* left, float* right, const float* p);

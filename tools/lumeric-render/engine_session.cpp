@@ -48,9 +48,9 @@ int32_t EngineSession::pathDelay() const {
 }
 
 bool spectralRate(int sampleRate) {
-    return sampleRate == 44100 || sampleRate == 48000 || halfRate(sampleRate);
+    return AudioPath::classifyRate(static_cast<float>(sampleRate)) != AudioPath::RateClass::Other;
 }
 
 bool halfRate(int sampleRate) {
-    return sampleRate == 88200 || sampleRate == 96000;
+    return AudioPath::classifyRate(static_cast<float>(sampleRate)) == AudioPath::RateClass::Half;
 }
