@@ -102,7 +102,12 @@ X11Window::~X11Window() {
         }
     }
     if (connection) {
-        if (window && !destroyed) xcb_destroy_window(connection, window);
+        if (window && !destroyed) {
+            xcb_destroy_window(connection, window);
+            // A round trip: the window is gone on the server before the host regains control (its own
+            // connection may look at its children right after the editor closed).
+            std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+        }
         xcb_flush(connection);
         xcb_disconnect(connection);
     }
