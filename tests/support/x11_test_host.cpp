@@ -51,7 +51,8 @@ std::string startServer(int& server) {
     // The server writes the number and the newline separately and dies if the pipe closes in between.
     std::string text;
     char c = 0;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') text += c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n')
+        text += c;
     close(fds[0]);
     if (text.empty() || c != '\n') {
         waitpid(server, nullptr, 0);
