@@ -266,11 +266,11 @@ void PxEditor::valueChanged(CControl* control) {
         break;
     }
     case kTagSpectrum:
-        waveDisplay->displayMode = 0;
+        waveDisplay->displayMode = AnalyserMode::Spectrum;
         control->setDirty(true);
         break;
     case kTagScope:
-        waveDisplay->displayMode = 1;
+        waveDisplay->displayMode = AnalyserMode::Scope;
         control->setDirty(true);
         break;
     case kTagFileMenu:

@@ -265,10 +265,10 @@ TEST_F(EditorEvents, ModeButtonsSwitchTheAnalyserWithoutARedraw) {
     openOffscreen();
     editor->idle();
     editor->valueChanged(editor->scopeButton);
-    EXPECT_EQ(editor->waveDisplay->displayMode, 1);
+    EXPECT_EQ(editor->waveDisplay->displayMode, AnalyserMode::Scope);
     EXPECT_FALSE(editor->waveDisplay->isDirty());
     editor->valueChanged(editor->spectrumButton);
-    EXPECT_EQ(editor->waveDisplay->displayMode, 0);
+    EXPECT_EQ(editor->waveDisplay->displayMode, AnalyserMode::Spectrum);
     EXPECT_EQ(countCalls(audioMasterBeginEdit) + countCalls(audioMasterAutomate), 0u);
 }
 
