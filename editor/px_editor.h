@@ -8,24 +8,12 @@
 #include <thread>
 
 #include "engine/parameter_ids.h"
-#include "editor/knob_places.h"
+#include "editor/editor_controls.h"
 #include "gui/vstgui.h"
 #include "gui/aeffguieditor.h"
 
 class PxAudio;
 class Wavedisplay;
-
-// Tags of the controls that are not parameters.
-enum EditorTag {
-    kTagProgramList = 100,
-    kTagNextProgram = 101,
-    kTagPreviousProgram = 102,
-    kTagSpectrum = 103,
-    kTagScope = 104,
-    kTagFileMenu = 105,
-    kTagAbout = 106,
-    kTagLed = 300,
-};
 
 // Entries of the file menu, by index (separators included).
 enum FileMenuEntry {
@@ -36,8 +24,6 @@ enum FileMenuEntry {
     kInitPreset = 6,
     kVisitWebSite = 8,
 };
-
-constexpr int kNumLeds = 5;
 
 class PxEditor : public AEffGUIEditor, public CControlListener {
   public:
@@ -86,19 +72,13 @@ class PxEditor : public AEffGUIEditor, public CControlListener {
 
   private:
     PxAudio* audio() const;
-    void addKnob(int x, int y, CKnob*& knob, int tag);
-    void addOnOffButton(int x, int y, COnOffButton*& button, long tag);
-    void addKickButton(int x, int y, CKickButton*& button, long tag);
+    void addControl(const ControlPlace& place);
+    CKickButton*& kickButtonWithTag(int tag);
     void fillProgramList();
     void runFileMenuCommand(long entry);
     void forgetViews();
 
-    CBitmap* bmpBackground = nullptr;
-    CBitmap* bmpKnob = nullptr;
-    CBitmap* bmpAbout = nullptr;
-    CBitmap* bmpLed = nullptr;
-    CBitmap* bmpLedRed = nullptr;
-    CBitmap* bmpButton = nullptr;
+    EditorBitmaps bitmaps;
     uint64_t lastDisplayCounter = 0;
     std::atomic<bool> programListDirty{false};
     // Published with release/acquire: the echo may come on another thread and must see the finished views.

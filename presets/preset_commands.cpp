@@ -7,6 +7,7 @@
 #include "gui/cfileselector.h"
 #include "presets/preset_files.h"
 #include "presets/preset_images.h"
+#include "support/atomic_file.h"
 #include "support/message_box.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "engine/px_audio.h"
 #include "presets/preset_files.h"
 #include "presets/preset_images.h"
+#include "support/atomic_file.h"
 #include "test_helpers.h"
 
 namespace {

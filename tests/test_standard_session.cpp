@@ -7,6 +7,7 @@
 #include "engine/px_audio.h"
 #include "presets/preset_files.h"
 #include "presets/preset_images.h"
+#include "support/atomic_file.h"
 #include "stress_signals.h"
 #include "test_helpers.h"
 #include "x11_test_host.h"

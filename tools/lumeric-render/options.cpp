@@ -139,9 +139,9 @@ bool parseOptions(int argc, char** argv, RenderOptions& options, std::string* er
         } else if (name == "--snapshot-mode") {
             if (!takeValue(&text)) return false;
             if (text == "spectrum") {
-                options.snapshotMode = SnapshotMode::Spectrum;
+                options.snapshotMode = AnalyserMode::Spectrum;
             } else if (text == "scope") {
-                options.snapshotMode = SnapshotMode::Scope;
+                options.snapshotMode = AnalyserMode::Scope;
             } else {
                 *error = "--snapshot-mode " + text + ": expected spectrum or scope";
                 return false;
