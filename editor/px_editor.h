@@ -10,7 +10,7 @@
 #include "engine/parameter_ids.h"
 #include "editor/knob_places.h"
 #include "gui/vstgui.h"
-#include "gui/aeffguieditor.h"
+#include "editor/aeffguieditor.h"
 
 class PxAudio;
 class Wavedisplay;

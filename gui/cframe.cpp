@@ -328,12 +328,12 @@ bool CFrame::onWheel(const CPoint& where, const float& distance, const long& but
     return target && target->onWheel(where, distance, buttons);
 }
 
-long CFrame::onKeyDown(VstKeyCode& keyCode) {
+long CFrame::onKeyDown(CKeyCode& keyCode) {
     if (modalView) return modalView->onKeyDown(keyCode);
     return -1;
 }
 
-long CFrame::onKeyUp(VstKeyCode& keyCode) {
+long CFrame::onKeyUp(CKeyCode& keyCode) {
     if (modalView) return modalView->onKeyUp(keyCode);
     return -1;
 }

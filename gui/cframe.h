@@ -58,8 +58,8 @@ class CFrame : public CView {
     CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override;
     bool onWheel(const CPoint& where, const float& distance, const long& buttons) override;
-    long onKeyDown(VstKeyCode& keyCode) override;
-    long onKeyUp(VstKeyCode& keyCode) override;
+    long onKeyDown(CKeyCode& keyCode) override;
+    long onKeyUp(CKeyCode& keyCode) override;
     void onMouseLeft();
 
     VSTGUIEditorInterface* getEditor() const { return editor; }

@@ -3,7 +3,7 @@
 
 #include "gui/cgeometry.h"
 #include "gui/creferencecounter.h"
-#include "host/aeffect.h"
+#include "gui/vstkeys.h"
 
 #include <atomic>
 #include <map>
@@ -51,8 +51,8 @@ class CView : public CBaseObject {
     }
     virtual bool onWheel(const CPoint& where, const float& distance, const long& buttons) { return false; }
     // Answers 1 when the key was used, -1 when not.
-    virtual long onKeyDown(VstKeyCode& keyCode) { return -1; }
-    virtual long onKeyUp(VstKeyCode& keyCode) { return -1; }
+    virtual long onKeyDown(CKeyCode& keyCode) { return -1; }
+    virtual long onKeyUp(CKeyCode& keyCode) { return -1; }
 
     virtual void setDirty(const bool value = true) { dirty.store(value, std::memory_order_relaxed); }
     virtual bool isDirty() const { return dirty.load(std::memory_order_relaxed); }

@@ -1,5 +1,6 @@
 // The editor glue between the effect and the widget layer: the editor rectangle, the frame's idle, the
-// knob mode, and the begin and end of user gestures passed on to the host.
+// knob mode, the host's keys handed to the frame, and the begin and end of user gestures passed on to the
+// host.
 #pragma once
 
 #include "gui/cframe.h"
