@@ -48,16 +48,6 @@ void CFrame::forgetView(CView* view) {
     view->removed();
 }
 
-bool CFrame::removeView(CView* view, bool withForget) {
-    auto found = std::find(views.begin(), views.end(), view);
-    if (found == views.end()) return false;
-    views.erase(found);
-    if (modalView == view) setModalView(nullptr);
-    forgetView(view);
-    if (withForget) view->forget();
-    return true;
-}
-
 bool CFrame::removeAll(bool withForget) {
     if (modalView) setModalView(nullptr);
     std::vector<CView*> removed;

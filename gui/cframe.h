@@ -29,7 +29,6 @@ class CFrame : public CView {
 
     // Takes over the caller's reference; views later in the list lie on top.
     bool addView(CView* view);
-    bool removeView(CView* view, bool withForget = true);
     bool removeAll(bool withForget = true);
     bool isChild(CView* view) const;
     long getNbViews() const { return static_cast<long>(views.size()); }
@@ -51,7 +50,6 @@ class CFrame : public CView {
     CView* getModalView() const { return modalView; }
     // The frame keeps one reference to the observer and gives it up when it is destroyed.
     void setMouseObserver(IMouseObserver* observer);
-    IMouseObserver* getMouseObserver() const { return mouseObserver; }
 
     // Events in frame coordinates: the window's events go through these, and tests may call them.
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;

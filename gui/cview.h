@@ -61,10 +61,8 @@ class CView : public CBaseObject {
     void setMouseEnabled(bool enabled) { mouseEnabled = enabled; }
     bool getMouseEnabled() const { return mouseEnabled; }
     void setMouseableArea(const CRect& area) { mouseableArea = area; }
-    const CRect& getMouseableArea() const { return mouseableArea; }
     void setTransparency(bool transparent) { transparency = transparent; }
     bool getTransparency() const { return transparency; }
-    void setVisible(bool isVisible);
     bool isVisible() const { return visible; }
 
     virtual void setBackground(CBitmap* background);
@@ -81,7 +79,6 @@ class CView : public CBaseObject {
     bool setAttribute(CViewAttributeID id, long inSize, const void* inData);
     bool getAttributeSize(CViewAttributeID id, long& outSize) const;
     bool getAttribute(CViewAttributeID id, long inSize, void* outData, long& outSize) const;
-    bool removeAttribute(CViewAttributeID id);
 
     CFrame* getFrame() const { return frame; }
     // Called by the frame when the view is added to it or removed from it.
