@@ -15,9 +15,6 @@ class AEffGUIEditor : public AEffEditor, public VSTGUIEditorInterface {
     // Deletes a frame that the subclass left open.
     ~AEffGUIEditor() override;
 
-    // Echo of an effect parameter into the controls; the subclass decides what to show.
-    virtual void setParameter(VstInt32 index, float value) {}
-
     bool getRect(ERect** rect) override;
     bool open(void* ptr) override;
     // Reads the window's events and redraws what changed; nothing without a frame.
