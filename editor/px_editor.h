@@ -10,7 +10,7 @@
 #include "engine/parameter_ids.h"
 #include "editor/editor_controls.h"
 #include "gui/vstgui.h"
-#include "gui/aeffguieditor.h"
+#include "editor/aeffguieditor.h"
 
 class PxAudio;
 class Wavedisplay;
@@ -27,16 +27,21 @@ enum FileMenuEntry {
 
 class PxEditor : public AEffGUIEditor, public CControlListener {
   public:
+    // --- the effect's thread: created with the effect, deleted by effClose (host's UI thread) ---
     explicit PxEditor(AudioEffect* effect);
     ~PxEditor() override;
 
+    // --- host's UI thread: the thread that opened the window is the only one touching the views ---
     bool open(void* ptr) override;
     void close() override;
     void idle() override;
     bool onKeyDown(VstKeyCode& keyCode) override;
-    void setParameter(VstInt32 index, float value) override;
     void valueChanged(CControl* control) override;
 
+    // --- any thread: the effect's parameter echo; from other threads it waits for idle ---
+    void setParameter(VstInt32 index, float value) override;
+
+    // --- host's UI thread (the file menu) ---
     // The preset file commands of the file menu; each runs a file dialog and waits for it.
     bool fxpLoad();
     bool fxbLoad();
@@ -48,7 +53,8 @@ class PxEditor : public AEffGUIEditor, public CControlListener {
     void fxbSaveBytesToBuf(unsigned char* buffer, size_t* size);
     bool fxbLoadBytesFromBuf(const unsigned char* image, size_t length);
 
-    // Set by the effect (any thread) when program names or the current program changed.
+    // --- any thread ---
+    // Set by the effect when program names or the current program changed.
     void markProgramListDirty() { programListDirty.store(true, std::memory_order_relaxed); }
     bool isProgramListDirty() const { return programListDirty.load(std::memory_order_relaxed); }
     bool isOpenComplete() const { return frame && openComplete.load(std::memory_order_acquire); }

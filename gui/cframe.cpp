@@ -51,16 +51,6 @@ void CFrame::forgetView(CView* view) {
     view->removed();
 }
 
-bool CFrame::removeView(CView* view, bool withForget) {
-    auto found = std::find(views.begin(), views.end(), view);
-    if (found == views.end()) return false;
-    views.erase(found);
-    if (modalView == view) setModalView(nullptr);
-    forgetView(view);
-    if (withForget) view->forget();
-    return true;
-}
-
 bool CFrame::removeAll(bool withForget) {
     if (modalView) setModalView(nullptr);
     std::vector<CView*> removed;
@@ -331,12 +321,12 @@ bool CFrame::onWheel(const CPoint& where, const float& distance, const long& but
     return target && target->onWheel(where, distance, buttons);
 }
 
-long CFrame::onKeyDown(VstKeyCode& keyCode) {
+long CFrame::onKeyDown(CKeyCode& keyCode) {
     if (modalView) return modalView->onKeyDown(keyCode);
     return -1;
 }
 
-long CFrame::onKeyUp(VstKeyCode& keyCode) {
+long CFrame::onKeyUp(CKeyCode& keyCode) {
     if (modalView) return modalView->onKeyUp(keyCode);
     return -1;
 }

@@ -82,7 +82,6 @@ TEST(Threads, AudioThreadProcessesWhileAnotherSetsParametersSwitchesProgramsAndR
 
 TEST(Threads, EditorOpenedAndIdledFromAThirdThread) {
     auto plugin = newInstance();
-    if (!(plugin->effect()->flags & effFlagsHasEditor)) GTEST_SKIP() << "the module has no editor";
     plugin->start(44100.0f, 512);
     Traffic traffic;
     traffic.editorCyclesWanted = 5;
