@@ -40,7 +40,8 @@ constexpr Row kRows[] = {{Bad::Clean, 0},        {Bad::NaNBurst, 0},      {Bad::
                          {Bad::OneNaN, 0},       {Bad::Parameter, -1.0f}, {Bad::Parameter, 2.0f},
                          {Bad::Parameter, 1e6f}, {Bad::Parameter, kNaN},  {Bad::Parameter, kInf},
                          {Bad::Parameter, -kInf}};
-constexpr BlockPattern kPatterns[] = {BlockPattern::Random, BlockPattern::Fixed512, BlockPattern::RateChange};
+// Under valgrind only the first, which has random blocks as well.
+constexpr BlockPattern kPatterns[] = {BlockPattern::RateChange, BlockPattern::Random, BlockPattern::Fixed512};
 // Where the rate-change pattern takes the host for a while: another rate, or one no host should send.
 constexpr float kExcursions[] = {48000.0f, 96000.0f, 22050.0f, 0.0f,  -44100.0f, kNaN,
                                  kInf,     1.0f,     1e12f,    3e38f, 44100.5f};
@@ -135,7 +136,8 @@ void runRow(float rate, BlockPattern pattern, const Row& row, int run) {
         const size_t checked = pattern == BlockPattern::RateChange ? kLead : 0;
         EXPECT_EQ(firstNonFinite(&got[checked], total - checked), -1) << "program " << program;
         if (row.bad == Bad::Clean) {
-            EXPECT_TRUE(got == want) << "separate buffers differ from in place";
+            EXPECT_TRUE(std::equal(got.begin() + checked, got.end(), want.begin() + checked))
+                << "separate buffers differ from in place";
         }
         const double level = rootMeanSquare(&got[recovered], kTail);
         const double normal = rootMeanSquare(&want[recovered], kTail);
@@ -152,7 +154,7 @@ class Battery : public ::testing::TestWithParam<float> {
 TEST_P(Battery, EverySignalBlockPatternAndBadInputLeavesFiniteNormalAudio) {
     const auto rateIndex =
         std::find(std::begin(kBatteryRates), std::end(kBatteryRates), GetParam()) - kBatteryRates;
-    for (int pattern = 0; pattern < 3; ++pattern)
+    for (int pattern = 0; pattern < shrunk(3); ++pattern)
         for (int row = 0; row < 10; ++row) {
             // The parameter rows cost most: each meets one pattern per rate, and every pattern over the
             // rates.
@@ -180,12 +182,12 @@ void processNoise(PluginInstance& plugin, int blocks) {
     }
 }
 
-// Many instances come and go; then sixteen at different rates and programs process in turn, and each
-// gives exactly what it gives alone and keeps its own program names.
+// Many instances come and go; then sixteen (fewer under valgrind) at different rates and programs process in
+// turn, and each gives exactly what it gives alone and keeps its own program names.
 TEST(Storm, ManyComeAndGoAndThoseAliveTogetherStayIndependent) {
     for (int i = 0; i < shrunk(200); ++i)
         ASSERT_NE(PluginInstance::create(testModule()), nullptr);
-    constexpr int kInstances = 16, kRounds = 24;
+    const int instances = shrunk(16), rounds = 24;
     auto begin = [](int id) {
         auto plugin = newInstance();
         plugin->start(kBatteryRates[id % 7], 1024);
@@ -203,18 +205,18 @@ TEST(Storm, ManyComeAndGoAndThoseAliveTogetherStayIndependent) {
         output.left.insert(output.left.end(), block.left.begin(), block.left.end());
     };
     std::vector<std::unique_ptr<PluginInstance>> plugins;
-    std::vector<StereoStream> together(kInstances);
-    for (int id = 0; id < kInstances; ++id)
+    std::vector<StereoStream> together(instances);
+    for (int id = 0; id < instances; ++id)
         plugins.push_back(begin(id));
-    for (int round = 0; round < kRounds; ++round)
-        for (int id = 0; id < kInstances; ++id)
+    for (int round = 0; round < rounds; ++round)
+        for (int id = 0; id < instances; ++id)
             step(*plugins[id], id, round, together[id]);
-    for (int id = 0; id < kInstances; ++id) {
+    for (int id = 0; id < instances; ++id) {
         EXPECT_EQ(plugins[id]->programNameIndexed(0), id == 0 ? "Instance 0" : "Enhance general medium");
         plugins[id].reset();
         auto alone = begin(id);
         StereoStream output;
-        for (int round = 0; round < kRounds; ++round)
+        for (int round = 0; round < rounds; ++round)
             step(*alone, id, round, output);
         EXPECT_TRUE(output.left == together[id].left) << "instance " << id << " heard its neighbours";
     }
