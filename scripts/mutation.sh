@@ -37,6 +37,7 @@ parts = [p.strip() for p in sys.argv[1].split("@@")]
 print("\x1f".join(parts + [""] * (4 - len(parts))))' "$line")
     target="$scratch/src/$file"
     label="$(printf '%-28s %s' "$file" "$note")"
+    cp "$target" "$scratch/original"
     if ! python3 - "$target" "$original" "$replacement" <<'EOF'; then
 import sys
 path, original, replacement = sys.argv[1:4]
@@ -65,7 +66,7 @@ EOF
             head -3 | xargs)
         echo "killed    $label   [${by:-?}]"
     fi
-    cp "$top/$file" "$target"
+    cp "$scratch/original" "$target"
 done <"$list"
 # Rebuild the clean tree so that the next run starts from it.
 cmake --build "$scratch/build" -j"$(nproc)" >/dev/null 2>&1 || true
