@@ -315,26 +315,25 @@ TEST_F(RenderCli, BatchInParallelMatchesSingleRunsWithAnyBlockLength) {
     writeAudio("a.wav", tones(30000));
     writeAudio("b.flac", tones(20000, 48000, 1, kFlac | kI24));
     writeAudio("c.aiff", tones(25000, 96000, 2, kAiff | kI24));
-    const std::string folder = "batch";
-    const ToolRun batch = runRender({"a.wav", "b.flac", "c.aiff", "-o", folder, "-j", "2"});
+    const ToolRun batch = runRender({"a.wav", "b.flac", "c.aiff", "-o", "batch", "-j", "2"});
     ASSERT_EQ(batch.status, 0) << batch.err;
     for (size_t i = 0; i < names.size(); ++i) {
-        EXPECT_NE(batch.out.find(names[i] + " -> " + folder + "/" + names[i]), npos) << batch.out;
+        EXPECT_NE(batch.out.find(names[i] + " -> batch/" + names[i]), npos) << batch.out;
         const Audio single = render(names[i], "single-" + names[i], {"--block", blocks[i]});
-        EXPECT_LE(maxDifference(readAudio(folder + "/" + names[i]), single), 1e-5f) << names[i];
+        EXPECT_LE(maxDifference(readAudio("batch/" + names[i]), single), 1e-5f) << names[i];
     }
     // One input into the existing folder replaces its output; bypassed, that is the input.
-    ASSERT_EQ(runRender({"a.wav", "-o" + folder + "/", "--overwrite", "--set", "Bypass=1"}).status, 0);
-    EXPECT_EQ(maxDifference(readAudio(folder + "/a.wav"), readAudio("a.wav")), 0.0f);
-    EXPECT_EQ(folderState(folder).size(), names.size()); // no temporary files left
+    ASSERT_EQ(runRender({"a.wav", "-obatch/", "--overwrite", "--set", "Bypass=1"}).status, 0);
+    EXPECT_EQ(maxDifference(readAudio("batch/a.wav"), readAudio("a.wav")), 0.0f);
+    EXPECT_EQ(folderState("batch").size(), names.size()); // no temporary files left
 }
 
 // The input peaks at -9 dBTP; at full volume (8 times the gain) the output is flagged, at half it is not.
 TEST_F(RenderCli, SummaryFlagsAnOutputTruePeakAboveZero) {
     writeAudio("in.wav", tones(44100));
     for (const char* volume : {"0.5", "1"}) {
-        const ToolRun run = runRender({"in.wav", "-o", "out.wav", "--overwrite", "--program", "73", "--set",
-                                       "Volume=" + std::string(volume)});
+        const ToolRun run = runRender({"in.wav", "-o", "out.wav", "--overwrite", "--program=73",
+                                       "--set=Volume=" + std::string(volume)});
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out.find("above 0 dBTP") != npos, volume[0] == '1') << run.out;
     }
