@@ -23,7 +23,7 @@ void keepFinite(float& state) {
 
 } // namespace
 
-AudioPath::AudioPath(const std::atomic<float>* params) : params(params) {
+AudioPath::AudioPath(const std::atomic<float>* paramValues) : params(paramValues) {
     resetVariables();
 }
 

@@ -20,8 +20,8 @@ constexpr int32_t kHalfRateDelay = 1535; // 767 half-rate samples in host sample
 
 class AudioPath {
   public:
-    // params: the current values of the kNumPathSettings settings, written by other threads.
-    explicit AudioPath(const std::atomic<float>* params);
+    // paramValues: the current values of the kNumPathSettings settings, written by other threads.
+    explicit AudioPath(const std::atomic<float>* paramValues);
 
     // Host rate as given; sampleRateInt follows it truncated to whole hertz.
     void setSampleRate(float rate);

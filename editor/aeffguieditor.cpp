@@ -11,7 +11,7 @@ CKeyCode widgetKey(const VstKeyCode& key) {
 
 } // namespace
 
-AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect) {}
+AEffGUIEditor::AEffGUIEditor(AudioEffect* owner) : AEffEditor(owner) {}
 
 AEffGUIEditor::~AEffGUIEditor() {
     if (frame) {

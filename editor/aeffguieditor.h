@@ -11,7 +11,7 @@ class AudioEffectX;
 
 class AEffGUIEditor : public AEffEditor, public VSTGUIEditorInterface {
   public:
-    explicit AEffGUIEditor(AudioEffect* effect);
+    explicit AEffGUIEditor(AudioEffect* owner);
     // Deletes a frame that the subclass left open.
     ~AEffGUIEditor() override;
 

@@ -34,7 +34,7 @@ void setProgramListDirty(AEffEditor* editor) {
     if (auto* pxEditor = dynamic_cast<PxEditor*>(editor)) pxEditor->markProgramListDirty();
 }
 
-PxEditor::PxEditor(AudioEffect* effect) : AEffGUIEditor(effect) {
+PxEditor::PxEditor(AudioEffect* owner) : AEffGUIEditor(owner) {
     printLog("PxEditor::PxEditor start");
     programListDirty.store(false, std::memory_order_relaxed);
     rect.top = 0;

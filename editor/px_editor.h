@@ -28,7 +28,7 @@ enum FileMenuEntry {
 class PxEditor : public AEffGUIEditor, public CControlListener {
   public:
     // --- the effect's thread: created with the effect, deleted by effClose (host's UI thread) ---
-    explicit PxEditor(AudioEffect* effect);
+    explicit PxEditor(AudioEffect* owner);
     ~PxEditor() override;
 
     // --- host's UI thread: the thread that opened the window is the only one touching the views ---

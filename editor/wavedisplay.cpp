@@ -53,16 +53,16 @@ CColor rainbowColor(float t, uint8_t alpha) {
                   static_cast<uint8_t>(blue * 255), alpha};
 }
 
-Wavedisplay::Wavedisplay(const CRect& size, CBitmap* background, const std::atomic<float>* levelDisp,
-                         const std::atomic<float>* phaseDisp, const std::atomic<float>* peakDisp,
-                         const std::atomic<float>* magDisp)
-    : CView(size), backdrop(background), levelDisp(levelDisp), phaseDisp(phaseDisp), peakDisp(peakDisp),
-      magDisp(magDisp) {
+Wavedisplay::Wavedisplay(const CRect& rect, CBitmap* bitmap, const std::atomic<float>* levelFeed,
+                         const std::atomic<float>* phaseFeed, const std::atomic<float>* peakFeed,
+                         const std::atomic<float>* magFeed)
+    : CView(rect), backdrop(bitmap), levelDisp(levelFeed), phaseDisp(phaseFeed), peakDisp(peakFeed),
+      magDisp(magFeed) {
     std::memset(trailPos, 0, sizeof(trailPos));
     std::memset(trailX, 0, sizeof(trailX));
     std::memset(trailY, 0, sizeof(trailY));
     std::memset(trailAlpha, 0, sizeof(trailAlpha));
-    CView::setBackground(background);
+    CView::setBackground(bitmap);
     setMouseEnabled(true);
     setDirty(true);
 }

@@ -17,13 +17,13 @@ class Wavedisplay : public CView {
     static constexpr int kMaxColumns = 512;   // the view is at most 511 pixels wide
 
     // The feed arrays are read while the audio thread writes them, hence atomics (relaxed).
-    Wavedisplay(const CRect& size, CBitmap* background, const std::atomic<float>* levelDisp,
-                const std::atomic<float>* phaseDisp, const std::atomic<float>* peakDisp,
-                const std::atomic<float>* magDisp);
+    Wavedisplay(const CRect& rect, CBitmap* bitmap, const std::atomic<float>* levelFeed,
+                const std::atomic<float>* phaseFeed, const std::atomic<float>* peakFeed,
+                const std::atomic<float>* magFeed);
     ~Wavedisplay() override;
 
     // Replaces the image painted under the analyser; shown from the next draw on.
-    void changebackground(CBitmap* background) { backdrop = background; }
+    void changebackground(CBitmap* bitmap) { backdrop = bitmap; }
     void draw(CDrawContext* context) override;
 
     // The editor writes it directly.

@@ -11,11 +11,11 @@
 #include "support/diagnostic_log.h"
 #include "support/message_box.h"
 
-PxAudio::PxAudio(audioMasterCallback audioMaster)
-    : AudioEffectX(audioMaster, kNumPrograms, kNumParams), audio(params) {
+PxAudio::PxAudio(audioMasterCallback hostCallback)
+    : AudioEffectX(hostCallback, kNumPrograms, kNumParams), audio(params) {
     startLog();
     printLog("PxAudio::PxAudio start");
-    if (audioMaster) {
+    if (hostCallback) {
         setNumInputs(2);
         setUniqueID(kUniqueId);
         setNumOutputs(2);

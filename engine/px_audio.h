@@ -12,12 +12,12 @@
 class PxAudio : public AudioEffectX {
   public:
     // --- host's loading thread (VSTPluginMain); destroyed by effClose on the host's UI thread ---
-    explicit PxAudio(audioMasterCallback audioMaster);
+    explicit PxAudio(audioMasterCallback hostCallback);
     ~PxAudio() override;
 
     // --- host's UI thread, while processing is off ---
     void suspend() override;
-    void setSampleRate(float sampleRate) override;
+    void setSampleRate(float rate) override;
     void resetVariables();
 
     // --- audio thread ---

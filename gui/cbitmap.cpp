@@ -48,8 +48,8 @@ cairo_surface_t* sharedResourceImage(long resourceID) {
 }
 } // namespace
 
-CBitmap::CBitmap(long resourceID) : resourceID(resourceID) {
-    image = sharedResourceImage(resourceID);
+CBitmap::CBitmap(long resource) : resourceID(resource) {
+    image = sharedResourceImage(resource);
     if (!image) return;
     width = cairo_image_surface_get_width(image);
     height = cairo_image_surface_get_height(image);

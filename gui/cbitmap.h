@@ -10,7 +10,7 @@ class CDrawContext;
 class CBitmap : public CBaseObject {
   public:
     // Loads resources/bmpNNNNN.png; an unknown or broken resource gives an empty bitmap (isLoaded false).
-    explicit CBitmap(long resourceID);
+    explicit CBitmap(long resource);
     // Takes a reference to an existing image surface.
     explicit CBitmap(cairo_surface_t* image);
     ~CBitmap() override;

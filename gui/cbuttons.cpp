@@ -3,9 +3,9 @@
 #include "gui/cbitmap.h"
 #include "gui/cdrawcontext.h"
 
-COnOffButton::COnOffButton(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
-                           long style)
-    : CControl(size, listener, tag, background), style(style) {}
+COnOffButton::COnOffButton(const CRect& rect, CControlListener* controlListener, long controlTag,
+                           CBitmap* bitmap, long buttonStyle)
+    : CControl(rect, controlListener, controlTag, bitmap), style(buttonStyle) {}
 
 void COnOffButton::draw(CDrawContext* context) {
     if (background) background->draw(context, size, CPoint(0, getValue() != 0 ? size.height() : 0));
@@ -21,13 +21,14 @@ CMouseEventResult COnOffButton::onMouseDown(CPoint& where, const long& buttons) 
     return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
 }
 
-CKickButton::CKickButton(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
-                         const CPoint& offset)
-    : CKickButton(size, listener, tag, size.height(), background, offset) {}
+CKickButton::CKickButton(const CRect& rect, CControlListener* controlListener, long controlTag,
+                         CBitmap* bitmap, const CPoint& bitmapOffset)
+    : CKickButton(rect, controlListener, controlTag, rect.height(), bitmap, bitmapOffset) {}
 
-CKickButton::CKickButton(const CRect& size, CControlListener* listener, long tag, CCoord heightOfOneImage,
-                         CBitmap* background, const CPoint& offset)
-    : CControl(size, listener, tag, background), offset(offset), heightOfOneImage(heightOfOneImage) {}
+CKickButton::CKickButton(const CRect& rect, CControlListener* controlListener, long controlTag,
+                         CCoord imageHeight, CBitmap* bitmap, const CPoint& bitmapOffset)
+    : CControl(rect, controlListener, controlTag, bitmap), offset(bitmapOffset),
+      heightOfOneImage(imageHeight) {}
 
 void CKickButton::draw(CDrawContext* context) {
     CPoint where(offset.h, offset.v + (getValue() != 0 ? heightOfOneImage : 0));

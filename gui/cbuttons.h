@@ -6,8 +6,8 @@
 // Toggles between 0 and 1 on each click.
 class COnOffButton : public CControl {
   public:
-    COnOffButton(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
-                 long style = 0);
+    COnOffButton(const CRect& rect, CControlListener* controlListener, long controlTag, CBitmap* bitmap,
+                 long buttonStyle = 0);
 
     void draw(CDrawContext* context) override;
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;
@@ -21,10 +21,10 @@ class COnOffButton : public CControl {
 // Shows 1 while pressed and reports once per click, on the release (wherever it happens), with value 0.
 class CKickButton : public CControl {
   public:
-    CKickButton(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
-                const CPoint& offset = CPoint(0, 0));
-    CKickButton(const CRect& size, CControlListener* listener, long tag, CCoord heightOfOneImage,
-                CBitmap* background, const CPoint& offset = CPoint(0, 0));
+    CKickButton(const CRect& rect, CControlListener* controlListener, long controlTag, CBitmap* bitmap,
+                const CPoint& bitmapOffset = CPoint(0, 0));
+    CKickButton(const CRect& rect, CControlListener* controlListener, long controlTag, CCoord imageHeight,
+                CBitmap* bitmap, const CPoint& bitmapOffset = CPoint(0, 0));
 
     void draw(CDrawContext* context) override;
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;

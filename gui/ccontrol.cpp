@@ -3,9 +3,9 @@
 #include "gui/cframe.h"
 #include "gui/veditorinterface.h"
 
-CControl::CControl(const CRect& size, CControlListener* listener, long tag, CBitmap* background)
-    : CView(size), listener(listener), tag(tag) {
-    if (background) setBackground(background);
+CControl::CControl(const CRect& rect, CControlListener* controlListener, long controlTag, CBitmap* bitmap)
+    : CView(rect), listener(controlListener), tag(controlTag) {
+    if (bitmap) setBackground(bitmap);
 }
 
 CControl::~CControl() = default;

@@ -17,8 +17,8 @@ class CControlListener {
 
 class CControl : public CView {
   public:
-    CControl(const CRect& size, CControlListener* listener = nullptr, long tag = 0,
-             CBitmap* background = nullptr);
+    CControl(const CRect& rect, CControlListener* controlListener = nullptr, long controlTag = 0,
+             CBitmap* bitmap = nullptr);
     ~CControl() override;
 
     // Stores the value and marks the control for redraw when it changed; the listener is not called.

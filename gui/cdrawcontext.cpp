@@ -3,8 +3,8 @@
 #include <cairo.h>
 #include <cmath>
 
-CDrawContext::CDrawContext(cairo_surface_t* surface, bool ownsSurface)
-    : surface(surface), ownsSurface(ownsSurface), cairo(cairo_create(surface)), font(kNormalFont),
+CDrawContext::CDrawContext(cairo_surface_t* target, bool ownsTarget)
+    : surface(target), ownsSurface(ownsTarget), cairo(cairo_create(target)), font(kNormalFont),
       fontSize(kNormalFont->getSize()), fontStyle(kNormalFont->getStyle()) {}
 
 CDrawContext::~CDrawContext() {
@@ -163,8 +163,9 @@ cairo_surface_t* createImage(long width, long height, const CColor& background) 
 }
 } // namespace
 
-COffscreenContext::COffscreenContext(CFrame*, long width, long height, const CColor backgroundColor)
-    : CDrawContext(createImage(width, height, backgroundColor), true), width(width), height(height) {}
+COffscreenContext::COffscreenContext(CFrame*, long imageWidth, long imageHeight, const CColor backgroundColor)
+    : CDrawContext(createImage(imageWidth, imageHeight, backgroundColor), true), width(imageWidth),
+      height(imageHeight) {}
 
 void COffscreenContext::copyFrom(CDrawContext* destination, CRect destinationRect, CPoint sourceOffset) {
     if (!destination) return;

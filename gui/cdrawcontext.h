@@ -16,7 +16,7 @@ enum CDrawStyle { kDrawStroked = 0, kDrawFilled = 1, kDrawFilledAndStroked = 2 }
 class CDrawContext {
   public:
     // Draws on the surface (not owned); every view coordinate is a pixel of that surface.
-    explicit CDrawContext(cairo_surface_t* surface, bool ownsSurface = false);
+    explicit CDrawContext(cairo_surface_t* target, bool ownsTarget = false);
     virtual ~CDrawContext();
     CDrawContext(const CDrawContext&) = delete;
     CDrawContext& operator=(const CDrawContext&) = delete;
@@ -68,7 +68,8 @@ class CDrawContext {
 // An image of its own to draw into, copied onto another context in one go.
 class COffscreenContext : public CDrawContext {
   public:
-    COffscreenContext(CFrame* frame, long width, long height, const CColor backgroundColor = kBlackCColor);
+    COffscreenContext(CFrame* frame, long imageWidth, long imageHeight,
+                      const CColor backgroundColor = kBlackCColor);
 
     void copyFrom(CDrawContext* destination, CRect destinationRect, CPoint sourceOffset = CPoint(0, 0));
     long getWidth() const { return width; }

@@ -2,9 +2,8 @@
 
 #include "support/subprocess.h"
 
-CFileExtension::CFileExtension(const char* description, const char* extension, const char* mimeType, int)
-    : description(description ? description : ""), extension(extension ? extension : ""),
-      mimeType(mimeType ? mimeType : "") {}
+CFileExtension::CFileExtension(const char* desc, const char* ext, const char* mime, int)
+    : description(desc ? desc : ""), extension(ext ? ext : ""), mimeType(mime ? mime : "") {}
 
 CNewFileSelector* CNewFileSelector::create(CFrame*, Style style) {
     return new CNewFileSelector(style);

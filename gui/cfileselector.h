@@ -10,8 +10,7 @@ class CFrame;
 
 class CFileExtension {
   public:
-    CFileExtension(const char* description, const char* extension, const char* mimeType = nullptr,
-                   int macType = 0);
+    CFileExtension(const char* desc, const char* ext, const char* mime = nullptr, int macType = 0);
     const std::string& getDescription() const { return description; }
     const std::string& getExtension() const { return extension; }
 
@@ -42,7 +41,7 @@ class CNewFileSelector : public CBaseObject {
     std::vector<std::string> kdialogArguments() const;
 
   private:
-    explicit CNewFileSelector(Style style) : style(style) {}
+    explicit CNewFileSelector(Style dialogStyle) : style(dialogStyle) {}
 
     Style style;
     std::string title;

@@ -7,8 +7,8 @@ enum CTxtFace { kNormalFace = 0, kBoldFace = 1, kItalicFace = 2 };
 
 class CFontDesc {
   public:
-    CFontDesc(const char* name, CCoord size, int style = kNormalFace)
-        : name(name), size(size), style(style) {}
+    CFontDesc(const char* fontName, CCoord fontSize, int fontStyle = kNormalFace)
+        : name(fontName), size(fontSize), style(fontStyle) {}
     const char* getName() const { return name; }
     CCoord getSize() const { return size; }
     int getStyle() const { return style; }

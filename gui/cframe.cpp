@@ -13,11 +13,11 @@
 #include <string>
 #include <unistd.h>
 
-CFrame::CFrame(const CRect& size, void* systemWindow, VSTGUIEditorInterface* editor)
-    : CView(size), editor(editor) {
+CFrame::CFrame(const CRect& rect, void* systemWindow, VSTGUIEditorInterface* owner)
+    : CView(rect), editor(owner) {
     frame = this;
-    int width = static_cast<int>(std::max<CCoord>(1, size.width()));
-    int height = static_cast<int>(std::max<CCoord>(1, size.height()));
+    int width = static_cast<int>(std::max<CCoord>(1, rect.width()));
+    int height = static_cast<int>(std::max<CCoord>(1, rect.height()));
     image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     if (systemWindow) {
         window = std::make_unique<X11Window>(reinterpret_cast<uintptr_t>(systemWindow), width, height);

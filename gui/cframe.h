@@ -24,7 +24,7 @@ class IMouseObserver : public CBaseObject {
 class CFrame : public CView {
   public:
     // systemWindow is the host's X11 window (an XID); null, or no reachable X server, draws offscreen only.
-    CFrame(const CRect& size, void* systemWindow, VSTGUIEditorInterface* editor);
+    CFrame(const CRect& rect, void* systemWindow, VSTGUIEditorInterface* owner);
     ~CFrame() override;
 
     // Takes over the caller's reference; views later in the list lie on top.

@@ -11,7 +11,7 @@ struct CPoint {
     CCoord v = 0; // y
 
     CPoint() = default;
-    CPoint(CCoord h, CCoord v) : h(h), v(v) {}
+    CPoint(CCoord x, CCoord y) : h(x), v(y) {}
     CPoint& offset(CCoord dx, CCoord dy) {
         h += dx;
         v += dy;
@@ -29,8 +29,7 @@ struct CRect {
     CCoord bottom = 0;
 
     CRect() = default;
-    CRect(CCoord left, CCoord top, CCoord right, CCoord bottom)
-        : left(left), top(top), right(right), bottom(bottom) {}
+    CRect(CCoord x1, CCoord y1, CCoord x2, CCoord y2) : left(x1), top(y1), right(x2), bottom(y2) {}
     CRect(const CPoint& origin, const CPoint& size)
         : left(origin.h), top(origin.v), right(origin.h + size.h), bottom(origin.v + size.v) {}
 

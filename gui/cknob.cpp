@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cmath>
 
-CKnob::CKnob(const CRect& size, CControlListener* listener, long tag, CBitmap* background, CBitmap* handle,
-             const CPoint& offset)
-    : CControl(size, listener, tag, background), handle(handle), offset(offset) {
-    if (handle) handle->remember();
+CKnob::CKnob(const CRect& rect, CControlListener* controlListener, long controlTag, CBitmap* bitmap,
+             CBitmap* handleBitmap, const CPoint& bitmapOffset)
+    : CControl(rect, controlListener, controlTag, bitmap), handle(handleBitmap), offset(bitmapOffset) {
+    if (handleBitmap) handleBitmap->remember();
     wheelIncrement = 0.02f;
 }
 
@@ -87,10 +87,10 @@ bool CKnob::onWheel(const CPoint& where, const float& distance, const long& butt
     return true;
 }
 
-CAnimKnob::CAnimKnob(const CRect& size, CControlListener* listener, long tag, long subPixmaps,
-                     CCoord heightOfOneImage, CBitmap* background, const CPoint& offset)
-    : CKnob(size, listener, tag, background, nullptr, offset), subPixmaps(std::max(1L, subPixmaps)),
-      heightOfOneImage(heightOfOneImage) {}
+CAnimKnob::CAnimKnob(const CRect& rect, CControlListener* controlListener, long controlTag, long frameCount,
+                     CCoord imageHeight, CBitmap* bitmap, const CPoint& bitmapOffset)
+    : CKnob(rect, controlListener, controlTag, bitmap, nullptr, bitmapOffset),
+      subPixmaps(std::max(1L, frameCount)), heightOfOneImage(imageHeight) {}
 
 long CAnimKnob::getFrameIndex() const {
     float range = maximum - minimum;

@@ -5,8 +5,8 @@
 
 class CKnob : public CControl {
   public:
-    CKnob(const CRect& size, CControlListener* listener, long tag, CBitmap* background, CBitmap* handle,
-          const CPoint& offset = CPoint(0, 0));
+    CKnob(const CRect& rect, CControlListener* controlListener, long controlTag, CBitmap* bitmap,
+          CBitmap* handleBitmap, const CPoint& bitmapOffset = CPoint(0, 0));
     ~CKnob() override;
 
     void draw(CDrawContext* context) override;
@@ -34,8 +34,8 @@ class CKnob : public CControl {
 // A knob drawn from a film strip of sub-images stacked vertically.
 class CAnimKnob : public CKnob {
   public:
-    CAnimKnob(const CRect& size, CControlListener* listener, long tag, long subPixmaps,
-              CCoord heightOfOneImage, CBitmap* background, const CPoint& offset = CPoint(0, 0));
+    CAnimKnob(const CRect& rect, CControlListener* controlListener, long controlTag, long frameCount,
+              CCoord imageHeight, CBitmap* bitmap, const CPoint& bitmapOffset = CPoint(0, 0));
 
     void draw(CDrawContext* context) override;
     // The sub-image shown for the current value.

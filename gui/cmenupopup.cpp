@@ -33,26 +33,26 @@ CCoord widestTitle(COptionMenu* menu) {
 }
 } // namespace
 
-CMenuPopup::CMenuPopup(COptionMenu* menu, const CRect& frameRect, const CPoint& openedAt)
-    : CView(CRect()), menu(menu), openedAt(openedAt) {
-    menu->remember();
-    long count = std::max(1L, menu->getNbEntries());
-    rows = menu->getNbItemsPerColumn() > 0 ? std::min(menu->getNbItemsPerColumn(), count) : count;
+CMenuPopup::CMenuPopup(COptionMenu* optionMenu, const CRect& frameRect, const CPoint& where)
+    : CView(CRect()), menu(optionMenu), openedAt(where) {
+    optionMenu->remember();
+    long count = std::max(1L, optionMenu->getNbEntries());
+    rows = optionMenu->getNbItemsPerColumn() > 0 ? std::min(optionMenu->getNbItemsPerColumn(), count) : count;
     columns = (count + rows - 1) / rows;
-    columnWidth = std::max<CCoord>(80, kCheckWidth + widestTitle(menu) + 14);
+    columnWidth = std::max<CCoord>(80, kCheckWidth + widestTitle(optionMenu) + 14);
     columnWidth = std::min(columnWidth, std::floor((frameRect.width() - 2 * kMargin) / columns));
     itemHeight =
         std::clamp(std::floor((frameRect.height() - 2 * kMargin) / rows), kMinItemHeight, kItemHeight);
     CCoord width = columns * columnWidth + 2 * kMargin;
     CCoord height = rows * itemHeight + 2 * kMargin;
-    CRect anchor = menu->getViewSize();
+    CRect anchor = optionMenu->getViewSize();
     CCoord left = anchor.left;
-    CCoord top = (menu->getStyle() & kPopupStyle) ? anchor.top : anchor.bottom;
+    CCoord top = (optionMenu->getStyle() & kPopupStyle) ? anchor.top : anchor.bottom;
     if (top + height > frameRect.bottom) top = std::max(frameRect.top, frameRect.bottom - height);
     if (left + width > frameRect.right) left = std::max(frameRect.left, frameRect.right - width);
     setViewSize(CRect(left, top, left + width, top + height));
-    long current = static_cast<long>(menu->getValue());
-    CMenuItem* item = menu->getEntry(current);
+    long current = static_cast<long>(optionMenu->getValue());
+    CMenuItem* item = optionMenu->getEntry(current);
     highlighted = (item && !item->isSeparator()) ? current : -1;
 }
 

@@ -14,7 +14,7 @@ class CMenuPopup : public CView {
     static constexpr CCoord kMinItemHeight = 12;
 
     // Lays the entries out below the menu (or where they fit) inside the frame's rectangle.
-    CMenuPopup(COptionMenu* menu, const CRect& frameRect, const CPoint& openedAt);
+    CMenuPopup(COptionMenu* optionMenu, const CRect& frameRect, const CPoint& where);
     ~CMenuPopup() override;
 
     void draw(CDrawContext* context) override;

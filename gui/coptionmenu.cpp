@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-CMenuItem::CMenuItem(const char* title, long flags) : title(title ? title : ""), flags(flags) {
+CMenuItem::CMenuItem(const char* text, long itemFlags) : title(text ? text : ""), flags(itemFlags) {
     if (this->title == "-") this->flags |= kSeparator;
 }
 
@@ -18,9 +18,9 @@ void CMenuItem::setChecked(bool checked) {
         flags &= ~kChecked;
 }
 
-COptionMenu::COptionMenu(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
-                         CBitmap* backgroundWhenClicked, const long style)
-    : CControl(size, listener, tag, background), style(style) {}
+COptionMenu::COptionMenu(const CRect& rect, CControlListener* controlListener, long controlTag,
+                         CBitmap* bitmap, CBitmap* backgroundWhenClicked, const long menuStyle)
+    : CControl(rect, controlListener, controlTag, bitmap), style(menuStyle) {}
 
 COptionMenu::~COptionMenu() = default;
 

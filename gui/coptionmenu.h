@@ -19,7 +19,7 @@ class CMenuItem {
   public:
     enum Flags { kNoFlags = 0, kDisabled = 1 << 0, kTitle = 1 << 1, kChecked = 1 << 2, kSeparator = 1 << 3 };
 
-    CMenuItem(const char* title, long flags);
+    CMenuItem(const char* text, long itemFlags);
     const char* getTitle() const { return title.c_str(); }
     void setTitle(const char* newTitle) { title = newTitle ? newTitle : ""; }
     bool isSeparator() const { return (flags & kSeparator) != 0; }
@@ -34,8 +34,9 @@ class CMenuItem {
 
 class COptionMenu : public CControl {
   public:
-    COptionMenu(const CRect& size, CControlListener* listener, long tag, CBitmap* background = nullptr,
-                CBitmap* backgroundWhenClicked = nullptr, const long style = 0);
+    COptionMenu(const CRect& rect, CControlListener* controlListener, long controlTag,
+                CBitmap* bitmap = nullptr, CBitmap* backgroundWhenClicked = nullptr,
+                const long menuStyle = 0);
     ~COptionMenu() override;
 
     // Appends at index -1, inserts before index otherwise; the title "-" makes a separator.

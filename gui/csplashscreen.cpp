@@ -4,9 +4,10 @@
 #include "gui/cframe.h"
 #include "gui/vstkeys.h"
 
-CSplashScreen::CSplashScreen(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
-                             const CRect& toDisplay, const CPoint& offset)
-    : CControl(size, listener, tag, background), clickArea(size), toDisplay(toDisplay), offset(offset) {}
+CSplashScreen::CSplashScreen(const CRect& rect, CControlListener* controlListener, long controlTag,
+                             CBitmap* bitmap, const CRect& displayRect, const CPoint& bitmapOffset)
+    : CControl(rect, controlListener, controlTag, bitmap), clickArea(rect), toDisplay(displayRect),
+      offset(bitmapOffset) {}
 
 void CSplashScreen::draw(CDrawContext* context) {
     if (getValue() != 0 && background) background->draw(context, toDisplay, offset);

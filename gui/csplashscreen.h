@@ -5,8 +5,8 @@
 
 class CSplashScreen : public CControl {
   public:
-    CSplashScreen(const CRect& size, CControlListener* listener, long tag, CBitmap* background,
-                  const CRect& toDisplay, const CPoint& offset = CPoint(0, 0));
+    CSplashScreen(const CRect& rect, CControlListener* controlListener, long controlTag, CBitmap* bitmap,
+                  const CRect& displayRect, const CPoint& bitmapOffset = CPoint(0, 0));
 
     void draw(CDrawContext* context) override;
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;

@@ -41,7 +41,7 @@ std::vector<std::string> wrap(CDrawContext& context, const std::string& text, CC
 }
 } // namespace
 
-CTooltipSupport::CTooltipSupport(CFrame* frame, CBitmap* background, long delay) : delay(delay) {
+CTooltipSupport::CTooltipSupport(CFrame* frame, CBitmap* background, long delayMs) : delay(delayMs) {
     if (frame) {
         frame->setMouseObserver(this);
         forget(); // the frame's reference is the only one

@@ -9,7 +9,7 @@
 class CTooltipSupport : public IMouseObserver {
   public:
     // Attaches itself to the frame, which owns it from then on and releases it when it is destroyed.
-    CTooltipSupport(CFrame* frame, CBitmap* background = nullptr, long delay = 1000);
+    CTooltipSupport(CFrame* frame, CBitmap* background = nullptr, long delayMs = 1000);
 
     void onMouseDown(CFrame* frame, const CPoint& where) override;
     void onIdle(CFrame* frame) override;

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-CView::CView(const CRect& size) : size(size), mouseableArea(size) {}
+CView::CView(const CRect& rect) : size(rect), mouseableArea(rect) {}
 
 CView::~CView() {
     if (background) background->forget();

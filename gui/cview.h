@@ -38,7 +38,7 @@ const CViewAttributeID kCViewTooltipAttribute = 0x63767474; // 'cvtt'
 
 class CView : public CBaseObject {
   public:
-    explicit CView(const CRect& size);
+    explicit CView(const CRect& rect);
     ~CView() override;
 
     virtual void draw(CDrawContext* context);

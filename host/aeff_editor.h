@@ -7,7 +7,7 @@ class AudioEffect;
 
 class AEffEditor {
   public:
-    explicit AEffEditor(AudioEffect* effect = nullptr) : effect(effect) {}
+    explicit AEffEditor(AudioEffect* owner = nullptr) : effect(owner) {}
     virtual ~AEffEditor() = default;
 
     virtual AudioEffect* getEffect() { return effect; }

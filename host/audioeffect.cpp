@@ -19,16 +19,16 @@ size_t boundedLength(const char* text, size_t limit) {
     return n;
 }
 
-AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
-    : audioMaster(audioMaster), numPrograms(numPrograms), numParams(numParams) {
+AudioEffect::AudioEffect(audioMasterCallback hostCallback, VstInt32 programCount, VstInt32 paramCount)
+    : audioMaster(hostCallback), numPrograms(programCount), numParams(paramCount) {
     std::memset(&cEffect, 0, sizeof(cEffect));
     cEffect.magic = kEffectMagic;
     cEffect.dispatcher = dispatchEffectClass;
     cEffect.process = processClass;
     cEffect.setParameter = setParameterClass;
     cEffect.getParameter = getParameterClass;
-    cEffect.numPrograms = numPrograms;
-    cEffect.numParams = numParams;
+    cEffect.numPrograms = programCount;
+    cEffect.numParams = paramCount;
     cEffect.numInputs = 1;
     cEffect.numOutputs = 2;
     cEffect.ioRatio = 1.0f;

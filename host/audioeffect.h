@@ -10,7 +10,7 @@
 
 class AudioEffect {
   public:
-    AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
+    AudioEffect(audioMasterCallback hostCallback, VstInt32 programCount, VstInt32 paramCount);
     virtual ~AudioEffect();
 
     virtual VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
@@ -19,8 +19,8 @@ class AudioEffect {
     virtual void close() {}
     virtual void suspend() {}
     virtual void resume() {}
-    virtual void setSampleRate(float sampleRate) { this->sampleRate = sampleRate; }
-    virtual void setBlockSize(VstInt32 blockSize) { this->blockSize = blockSize; }
+    virtual void setSampleRate(float rate) { sampleRate = rate; }
+    virtual void setBlockSize(VstInt32 frames) { blockSize = frames; }
     virtual void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) = 0;
     virtual void processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) {}
 

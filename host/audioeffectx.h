@@ -5,8 +5,8 @@
 
 class AudioEffectX : public AudioEffect {
   public:
-    AudioEffectX(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
-        : AudioEffect(audioMaster, numPrograms, numParams) {}
+    AudioEffectX(audioMasterCallback hostCallback, VstInt32 programCount, VstInt32 paramCount)
+        : AudioEffect(hostCallback, programCount, paramCount) {}
 
     VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
     void resume() override;

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-ProgressDisplay::ProgressDisplay(bool enabled) : enabled(enabled) {}
+ProgressDisplay::ProgressDisplay(bool visible) : enabled(visible) {}
 
 ProgressDisplay::~ProgressDisplay() {
     end();

@@ -11,7 +11,7 @@
 class ProgressDisplay {
   public:
     // Draws only when enabled (standard error is a terminal and --quiet was not given).
-    explicit ProgressDisplay(bool enabled);
+    explicit ProgressDisplay(bool visible);
     ~ProgressDisplay();
 
     // totalSeconds: the audio duration of all files together.
