@@ -123,7 +123,7 @@ bool pumpUntil(const std::function<void()>& idle, const std::function<bool()>& c
     return false;
 }
 
-TestHostWindow::TestHostWindow(int width, int height) : width(width), height(height) {
+TestHostWindow::TestHostWindow(int windowWidth, int windowHeight) : width(windowWidth), height(windowHeight) {
     connection = xcb_connect(nullptr, nullptr);
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     window = xcb_generate_id(connection);
