@@ -9,3 +9,10 @@
 void realfft_split(float* data, int64_t n);
 // Unscaled inverse of realfft_split; the same counts are refused.
 void irealfft_split(float* data, int64_t n);
+
+namespace fft_detail {
+// The scalar forms: any power of two, twiddles computed as they are needed. The two functions above use
+// them outside 32..2048 points; tests hold the vector forms to them bit for bit.
+void realfftScalar(float* data, int64_t n);
+void irealfftScalar(float* data, int64_t n);
+} // namespace fft_detail
