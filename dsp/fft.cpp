@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "dsp/fast_trig.h"
+#include "dsp/fft_butterflies.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -17,101 +18,8 @@
 
 namespace {
 
-constexpr float kSqrt2 = 1.4142135f;
-
 bool isPowerOfTwo(int64_t n) {
     return n >= 1 && (n & (n - 1)) == 0;
-}
-
-// The butterflies, written once for one float or four lanes. Names follow the published indices: the
-// corner acts on i1..i4 of a group, the middle on the same positions shifted by m/8, the twiddled
-// butterfly on i1..i8 of its j.
-template <typename T> inline void forwardCorner(T& d1, T& d3, T& d4) {
-    const T t1 = d4 + d3;
-    d4 = d4 - d3;
-    d3 = d1 - t1;
-    d1 = d1 + t1;
-}
-
-template <typename T> inline void forwardMiddle(T& d0, T& d2, T& d3, T& d4) {
-    const T t1 = (d3 + d4) / kSqrt2;
-    const T t2 = (d3 - d4) / kSqrt2;
-    d4 = d2 - t1;
-    d3 = -d2 - t1;
-    d2 = d0 - t2;
-    d0 = d0 + t2;
-}
-
-template <typename T, typename W>
-inline void forwardTwiddled(T& d1, T& d2, T& d3, T& d4, T& d5, T& d6, T& d7, T& d8, W cc1, W ss1, W cc3,
-                            W ss3) {
-    const T t1 = d3 * cc1 + d7 * ss1;
-    const T t2 = d7 * cc1 - d3 * ss1;
-    const T u3 = d4 * cc3 + d8 * ss3;
-    const T u4 = d8 * cc3 - d4 * ss3;
-    const T t5 = t1 + u3;
-    const T t6 = t2 + u4;
-    const T t3 = t1 - u3;
-    const T t4 = t2 - u4;
-    d8 = d6 + t6;
-    d3 = t6 - d6;
-    d7 = -d2 - t3;
-    d4 = d2 - t3;
-    d6 = d1 - t5;
-    d1 = d1 + t5;
-    d2 = d5 + t4;
-    d5 = d5 - t4;
-}
-
-template <typename T> inline void inverseCorner(T& d1, T& d2, T& d3, T& d4) {
-    const T t1 = d1 - d3;
-    d1 = d1 + d3;
-    d2 = d2 * 2.0f;
-    d3 = t1 - 2.0f * d4;
-    d4 = t1 + 2.0f * d4;
-}
-
-template <typename T> inline void inverseMiddle(T& d0, T& d2, T& d3, T& d4) {
-    const T t1 = (d2 - d0) / kSqrt2;
-    const T t2 = (d4 + d3) / kSqrt2;
-    d0 = d0 + d2;
-    d2 = d4 - d3;
-    d3 = 2.0f * (-t2 - t1);
-    d4 = 2.0f * (-t2 + t1);
-}
-
-template <typename T, typename W>
-inline void inverseTwiddled(T& d1, T& d2, T& d3, T& d4, T& d5, T& d6, T& d7, T& d8, W cc1, W ss1, W cc3,
-                            W ss3) {
-    T t1 = d1 - d6;
-    d1 = d1 + d6;
-    T t2 = d5 - d2;
-    d5 = d5 + d2;
-    const T t3 = d8 + d3;
-    d6 = d8 - d3;
-    T t4 = d4 + d7;
-    d2 = d4 - d7;
-    const T t5 = t1 - t4;
-    t1 = t1 + t4;
-    t4 = t2 - t3;
-    t2 = t2 + t3;
-    d3 = t5 * cc1 + t4 * ss1;
-    d7 = -t4 * cc1 + t5 * ss1;
-    d4 = t1 * cc3 - t2 * ss3;
-    d8 = t2 * cc3 + t1 * ss3;
-}
-
-// Calls visit(group) for every L-shaped group of stage length m, in the published order.
-template <typename Visit> inline void forEachGroup(int64_t n, int64_t m, Visit visit) {
-    int64_t start = 0;
-    int64_t step = m << 1;
-    do {
-        for (int64_t group = start; group < n; group += step)
-            visit(group);
-        step <<= 1;
-        start = step - m;
-        step <<= 1;
-    } while (start < n);
 }
 
 // (a, b) -> (a + b, a - b) on the pairs the split-radix pattern leaves at length two, from pass `first`.
@@ -244,8 +152,8 @@ constexpr int kMaxSmallGroups = 344;
 // Everything the vector form needs, filled once at load, off the audio thread.
 struct Tables {
     // Twiddle j of stage m at index m/8 + j - 2 (stages do not overlap); lanes past m/8 are unused.
-    alignas(16) float forward[4][kLargestVectorCount / 4];
-    alignas(16) float inverse[4][kLargestVectorCount / 4];
+    alignas(32) float forward[4][kLargestVectorCount / 4];
+    alignas(32) float inverse[4][kLargestVectorCount / 4];
     // Bit reversal of the 7 middle bits of an index below 2048, for the 4 x 4 block transposes.
     uint16_t reversedBlock[kLargestVectorCount / 16];
     // Group starts of the small stages for 2048 points, ascending; a shorter transform uses a prefix.
@@ -287,6 +195,14 @@ const Tables tables;
 int log2Of(int64_t n) {
     return 63 - __builtin_clzll(static_cast<uint64_t>(n));
 }
+
+struct SseLanes {
+    using Vector = __m128;
+    static constexpr int kWidth = 4;
+    static __m128 load(const float* p) { return _mm_loadu_ps(p); }
+    static void store(float* p, __m128 v) { _mm_storeu_ps(p, v); }
+    static __m128 reversed(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
+};
 
 inline __m128 load(const float* p) {
     return _mm_loadu_ps(p);
@@ -394,44 +310,27 @@ template <int M, bool isForward> void smallStage(float* data, int logN) {
     }
 }
 
-// A stage of 32 points or more, one group at a time, twiddled butterflies four j at a time. The i1 side
-// runs up through the group and the i5 side down, so the i5 side is loaded and stored lane-reversed. The
-// last four lanes reach j = m/8 + 1, whose positions are the middle butterfly's: that one is computed
-// first from the old values and written over the spare lane.
-template <bool isForward> void largeStage(float* data, int64_t n, int64_t m) {
-    const int64_t m4 = m >> 2;
-    const int64_t m8 = m >> 3;
-    const float(&table)[4][kLargestVectorCount / 4] = isForward ? tables.forward : tables.inverse;
-    forEachGroup(n, m, [&](int64_t g) {
-        float* p = data + g;
-        float middle[4] = {p[m8], p[m8 + m4], p[m8 + 2 * m4], p[m8 + 3 * m4]};
-        if (isForward) {
-            forwardCorner(p[0], p[2 * m4], p[3 * m4]);
-            forwardMiddle(middle[0], middle[1], middle[2], middle[3]);
-        } else {
-            inverseCorner(p[0], p[m4], p[2 * m4], p[3 * m4]);
-            inverseMiddle(middle[0], middle[1], middle[2], middle[3]);
-        }
-        for (int64_t j = 2; j <= m8; j += 4) {
-            const int64_t up = j - 1;        // i1 of lane 0
-            const int64_t down = m4 - j - 2; // i5 of lane 3
-            __m128 d1 = load(p + up), d2 = load(p + up + m4), d3 = load(p + up + 2 * m4);
-            __m128 d4 = load(p + up + 3 * m4);
-            __m128 d5 = reversed(load(p + down)), d6 = reversed(load(p + down + m4));
-            __m128 d7 = reversed(load(p + down + 2 * m4)), d8 = reversed(load(p + down + 3 * m4));
-            const int64_t at = m8 + j - 2;
-            const __m128 cc1 = _mm_load_ps(&table[0][at]), ss1 = _mm_load_ps(&table[1][at]);
-            const __m128 cc3 = _mm_load_ps(&table[2][at]), ss3 = _mm_load_ps(&table[3][at]);
-            if (isForward)
-                forwardTwiddled(d1, d2, d3, d4, d5, d6, d7, d8, cc1, ss1, cc3, ss3);
-            else
-                inverseTwiddled(d1, d2, d3, d4, d5, d6, d7, d8, cc1, ss1, cc3, ss3);
-            store(p + up, d1), store(p + up + m4, d2), store(p + up + 2 * m4, d3), store(p + up + 3 * m4, d4);
-            store(p + down, reversed(d5)), store(p + down + m4, reversed(d6));
-            store(p + down + 2 * m4, reversed(d7)), store(p + down + 3 * m4, reversed(d8));
-        }
-        p[m8] = middle[0], p[m8 + m4] = middle[1], p[m8 + 2 * m4] = middle[2], p[m8 + 3 * m4] = middle[3];
-    });
+#if defined(__x86_64__)
+bool avxFound() {
+    __builtin_cpu_init(); // this runs before the library's own constructors
+    return __builtin_cpu_supports("avx");
+}
+const bool avxAvailable = avxFound();
+bool avxInUse = avxAvailable;
+#else
+const bool avxAvailable = false;
+bool avxInUse = false;
+#endif
+
+// Stages from 64 points run eight lanes wide where the processor has AVX.
+template <bool isForward> void runLargeStage(float* data, int64_t n, int64_t m) {
+    const float* const table[4] = {
+        isForward ? tables.forward[0] : tables.inverse[0], isForward ? tables.forward[1] : tables.inverse[1],
+        isForward ? tables.forward[2] : tables.inverse[2], isForward ? tables.forward[3] : tables.inverse[3]};
+#if defined(__x86_64__)
+    if (avxInUse && m >= 64) return fft_detail::largeStageAvx(data, n, m, table, isForward);
+#endif
+    largeStage<SseLanes, isForward>(data, n, m, table);
 }
 
 bool servedByVectors(int64_t n) {
@@ -439,6 +338,11 @@ bool servedByVectors(int64_t n) {
 }
 
 } // namespace
+
+bool fft_detail::useAvx(bool wanted) {
+    avxInUse = wanted && avxAvailable;
+    return avxInUse;
+}
 
 void realfft_split(float* data, int64_t n) {
     if (!servedByVectors(n)) return fft_detail::realfftScalar(data, n);
@@ -449,7 +353,7 @@ void realfft_split(float* data, int64_t n) {
     smallStage<8, true>(data, logN);
     smallStage<16, true>(data, logN);
     for (int64_t m = 32; m <= n; m <<= 1)
-        largeStage<true>(data, n, m);
+        runLargeStage<true>(data, n, m);
     const __m128 scale = _mm_set1_ps(1.0f / static_cast<float>(n));
     for (int64_t i = 0; i < n; i += 4)
         store(data + i, _mm_mul_ps(load(data + i), scale));
@@ -459,7 +363,7 @@ void irealfft_split(float* data, int64_t n) {
     if (!servedByVectors(n)) return fft_detail::irealfftScalar(data, n);
     const int logN = log2Of(n);
     for (int64_t m = n; m >= 32; m >>= 1)
-        largeStage<false>(data, n, m);
+        runLargeStage<false>(data, n, m);
     smallStage<16, false>(data, logN);
     smallStage<8, false>(data, logN);
     smallStage<4, false>(data, logN);
@@ -467,6 +371,10 @@ void irealfft_split(float* data, int64_t n) {
     permuteWithFirstPairs<false>(data, n);
 }
 #else
+bool fft_detail::useAvx(bool) {
+    return false;
+}
+
 void realfft_split(float* data, int64_t n) {
     fft_detail::realfftScalar(data, n);
 }

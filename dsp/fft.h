@@ -15,4 +15,10 @@ namespace fft_detail {
 // them outside 32..2048 points; tests hold the vector forms to them bit for bit.
 void realfftScalar(float* data, int64_t n);
 void irealfftScalar(float* data, int64_t n);
+
+// Whether stages from 64 points run eight lanes wide (AVX) instead of four (SSE2). On by default where the
+// processor has AVX; returns the setting now in force, so tests can cover both.
+bool useAvx(bool wanted);
+// The eight-lane stage, built for AVX in its own file; table as in the four-lane form.
+void largeStageAvx(float* data, int64_t n, int64_t m, const float* const* table, bool forward);
 } // namespace fft_detail
