@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include <emmintrin.h>
 
@@ -85,10 +86,21 @@ Loudness::~Loudness() {
     enabled = false;
 }
 
+void Loudness::designInputs(float* inputs) const {
+    const float values[kDesignInputs] = {
+        designRate,  mix,          bassBoost,    lowShelfFreq, lowShelfSlope,    lowShelfGainDb, midBellFreq,
+        midBellGain, highBellFreq, highBellGain, lowPassFreq,  spareLowPassFreq, dcBlockAmount};
+    std::memcpy(inputs, values, sizeof values);
+}
+
 void Loudness::setSampleRate(float rate) {
     // A rate that is not positive would give a design with no meaning; the old one stays.
     if (!(rate > 0.0f)) return;
     designRate = rate;
+    float inputs[kDesignInputs];
+    designInputs(inputs);
+    // Same inputs (bit for bit), same coefficients: the sections already hold them.
+    if (designCurrent && std::memcmp(inputs, designedFrom, sizeof inputs) == 0) return;
     for (int base = 0; base < kSectionCount; base += kSectionsPerChannel) {
         recalcBiQuad(base + kLowShelf, lowShelfFreq, lowShelfGainDb * mix * bassBoost, lowShelfSlope);
         recalcBiQuad(base + kWideBell, highBellFreq, highBellGain * mix, 1.0f);
@@ -97,10 +109,13 @@ void Loudness::setSampleRate(float rate) {
         recalcBiQuad(base + kSpareLowPass, spareLowPassFreq, 0.0f, 0.0f);
     }
     dcBlockCoef = 100.0f * dcBlockAmount / rate;
+    std::memcpy(designedFrom, inputs, sizeof inputs);
+    designCurrent = true;
 }
 
 void Loudness::recalcBiQuad(long section, float freq, float gain, float q) {
     if (section < 0 || section >= kSectionCount) return;
+    designCurrent = false; // a section may now differ from the stored design
     const float rate = designRate;
     const float fc = std::min(freq, 0.49f * rate);
     double b0, b1, b2, a0, a1, a2;
@@ -188,6 +203,7 @@ void Loudness::resetSoft() {
 void Loudness::resetAll() {
     for (Section& s : sections)
         s = Section{};
+    designCurrent = false;
     dcStateL = dcStateR = 0.0f;
     gainNow = 0.0f;
 }

@@ -59,23 +59,33 @@ inline Bins scaled(const Bins& b, __m128 factor) {
 }
 
 // One-pole smoothing up and then down the bins, in place over values[0..1024]: y = keep y + take v.
-// The recurrence is serial, so it is run four bins per step: with z the recurrence inside the four bins
+// The recurrence is serial, so it is run eight bins per step: with z the recurrence inside the eight bins
 // from zero, y(k + i) = z(i) + keep^(i + 1) y(k - 1). This regroups the sums, so the result differs from
 // the bin-by-bin form by a few units in the last place. Both channels go through one loop.
 struct Scan {
-    __m128 keep1, keep2, powers, take;
-    Scan(float keep, float take)
-        : keep1(splat(keep)), keep2(splat(keep * keep)),
-          powers(_mm_setr_ps(keep, keep * keep, keep * keep * keep, keep * keep * keep * keep)),
-          take(splat(take)) {}
-    // values: four inputs in the order of the recurrence; carry: y before them in every lane.
-    __m128 step(__m128 values, __m128& carry) const {
+    __m128 keep1, keep2, powers, powersBeyond, take;
+    Scan(float keep, float take) : keep1(splat(keep)), keep2(splat(keep * keep)), take(splat(take)) {
+        float power[8];
+        power[0] = keep;
+        for (int i = 1; i < 8; ++i)
+            power[i] = power[i - 1] * keep;
+        powers = _mm_loadu_ps(power);
+        powersBeyond = _mm_loadu_ps(power + 4);
+    }
+    // The recurrence over four values from zero.
+    __m128 local(__m128 values) const {
         __m128 z = _mm_mul_ps(take, values);
         z = _mm_add_ps(z, _mm_mul_ps(keep1, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(z), 4))));
-        z = _mm_add_ps(z, _mm_mul_ps(keep2, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(z), 8))));
-        const __m128 y = _mm_add_ps(z, _mm_mul_ps(powers, carry));
-        carry = _mm_shuffle_ps(y, y, _MM_SHUFFLE(3, 3, 3, 3));
-        return y;
+        return _mm_add_ps(z, _mm_mul_ps(keep2, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(z), 8))));
+    }
+    static __m128 last(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)); }
+    // first, second: eight inputs in the order of the recurrence; carry: y before them in every lane.
+    void step(__m128& first, __m128& second, __m128& carry) const {
+        const __m128 z1 = local(first);
+        const __m128 z2 = _mm_add_ps(local(second), _mm_mul_ps(powers, last(z1)));
+        first = _mm_add_ps(z1, _mm_mul_ps(powers, carry));
+        second = _mm_add_ps(z2, _mm_mul_ps(powersBeyond, carry));
+        carry = last(second);
     }
 };
 
@@ -85,16 +95,24 @@ void smoothAcrossBins(float* a, float* b, float keep, float take) {
     b[kHalf] = b[kHalf - 1];
     __m128 carryA = splat(a[0]);
     __m128 carryB = splat(b[0]);
-    for (int k = 0; k < kHalf; k += 4) {
-        _mm_storeu_ps(a + k, scan.step(_mm_loadu_ps(a + k), carryA));
-        _mm_storeu_ps(b + k, scan.step(_mm_loadu_ps(b + k), carryB));
+    for (int k = 0; k < kHalf; k += 8) {
+        __m128 a1 = _mm_loadu_ps(a + k), a2 = _mm_loadu_ps(a + k + 4);
+        __m128 b1 = _mm_loadu_ps(b + k), b2 = _mm_loadu_ps(b + k + 4);
+        scan.step(a1, a2, carryA);
+        scan.step(b1, b2, carryB);
+        _mm_storeu_ps(a + k, a1), _mm_storeu_ps(a + k + 4, a2);
+        _mm_storeu_ps(b + k, b1), _mm_storeu_ps(b + k + 4, b2);
     }
     // Down from bin 1024 to bin 1; bin 0 keeps its upward value.
     carryA = splat(a[kHalf]);
     carryB = splat(b[kHalf]);
-    for (int k = kHalf - 3; k >= 1; k -= 4) {
-        _mm_storeu_ps(a + k, reversed(scan.step(reversed(_mm_loadu_ps(a + k)), carryA)));
-        _mm_storeu_ps(b + k, reversed(scan.step(reversed(_mm_loadu_ps(b + k)), carryB)));
+    for (int k = kHalf - 3; k >= 1; k -= 8) {
+        __m128 a1 = reversed(_mm_loadu_ps(a + k)), a2 = reversed(_mm_loadu_ps(a + k - 4));
+        __m128 b1 = reversed(_mm_loadu_ps(b + k)), b2 = reversed(_mm_loadu_ps(b + k - 4));
+        scan.step(a1, a2, carryA);
+        scan.step(b1, b2, carryB);
+        _mm_storeu_ps(a + k, reversed(a1)), _mm_storeu_ps(a + k - 4, reversed(a2));
+        _mm_storeu_ps(b + k, reversed(b1)), _mm_storeu_ps(b + k - 4, reversed(b2));
     }
 }
 
