@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/cpu_features.h"
 #include "dsp/fast_trig.h"
 #include "dsp/fft_butterflies.h"
 
@@ -310,17 +311,7 @@ template <int M, bool isForward> void smallStage(float* data, int logN) {
     }
 }
 
-#if defined(__x86_64__)
-bool avxFound() {
-    __builtin_cpu_init(); // this runs before the library's own constructors
-    return __builtin_cpu_supports("avx");
-}
-const bool avxAvailable = avxFound();
-bool avxInUse = avxAvailable;
-#else
-const bool avxAvailable = false;
-bool avxInUse = false;
-#endif
+bool avxInUse = processorHasAvx();
 
 // Stages from 64 points run eight lanes wide where the processor has AVX.
 template <bool isForward> void runLargeStage(float* data, int64_t n, int64_t m) {
@@ -340,7 +331,7 @@ bool servedByVectors(int64_t n) {
 } // namespace
 
 bool fft_detail::useAvx(bool wanted) {
-    avxInUse = wanted && avxAvailable;
+    avxInUse = wanted && processorHasAvx();
     return avxInUse;
 }
 
