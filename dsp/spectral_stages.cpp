@@ -249,14 +249,15 @@ inline __m128d peakFactor(__m128 m4, __m128 s4, __m128 envelope4) {
     return _mm_div_pd(_mm_max_pd(raised, _mm_setzero_pd()), m);
 }
 
-void emphasisePeaks(float* spectrum, const float* envelope, float amount) {
+// magnitude: m(k) of the spectrum as it stands, computed once for the envelope.
+void emphasisePeaks(float* spectrum, const float* magnitude, const float* envelope, float amount) {
     // The weight is zero up to bin 80, so those bins keep their magnitude; bin 80 rides along and is put
     // back.
     const float re80 = spectrum[80], im80 = spectrum[kFrameLength - 80];
     const __m128 halfAmount = splat(0.5f * amount);
     for (int k = 80; k < kStageBins; k += 4) {
         const Bins b = loadBins(spectrum, k);
-        const __m128 m = magnitudes(b, k);
+        const __m128 m = _mm_loadu_ps(magnitude + k);
         const __m128 s = _mm_mul_ps(halfAmount, _mm_loadu_ps(peakRamp.r + k));
         const __m128 e = _mm_loadu_ps(envelope + k);
         const __m128d low = peakFactor(m, s, e);
@@ -282,11 +283,14 @@ void noiseReduction(float* left, float* right, float* scratchL, float* scratchR,
 }
 
 void clearness(float* left, float* right, float* scratchL, float* scratchR, float amount) {
-    magnitudes(left, scratchL);
-    magnitudes(right, scratchR);
+    float magnitudeL[kStageBins], magnitudeR[kStageBins];
+    magnitudes(left, magnitudeL);
+    magnitudes(right, magnitudeR);
+    std::memcpy(scratchL, magnitudeL, sizeof magnitudeL);
+    std::memcpy(scratchR, magnitudeR, sizeof magnitudeR);
     smoothAcrossBins(scratchL, scratchR, 0.95f, 0.05f);
-    emphasisePeaks(left, scratchL, amount);
-    emphasisePeaks(right, scratchR, amount);
+    emphasisePeaks(left, magnitudeL, scratchL, amount);
+    emphasisePeaks(right, magnitudeR, scratchR, amount);
 }
 
 void applyTone(float* spectrum, const ToneTable& table) {
