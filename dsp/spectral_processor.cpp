@@ -45,11 +45,17 @@ void AudioPath::runSpectralBlock(bool resynthesis, const float* p) {
     std::memcpy(prevL, inL, sizeof prevL);
     std::memcpy(prevR, inR, sizeof prevR);
 
-    realfft_split(left, kN);
-    realfft_split(right, kN);
-    runSpectralStages(left, right, p);
-
-    if (++feed.displayDivider % 4 == 0) updateDisplayColumns(left, right);
+    const bool columnsDue = ++feed.displayDivider % 4 == 0;
+    // With no effect on and no output wanted, only the columns read the spectrum; the slot of an
+    // analysis-only call is cleared before output resumes, so between columns the transform is skipped.
+    if (resynthesis || columnsDue || isSpectralActive(p)) {
+        realfft_split(left, kN);
+        realfft_split(right, kN);
+        runSpectralStages(left, right, p);
+        if (columnsDue) updateDisplayColumns(left, right);
+    } else {
+        feed.bassLedCount.store(0, std::memory_order_relaxed);
+    }
 
     if (resynthesis) {
         irealfft_split(left, kN);
