@@ -5,7 +5,7 @@ Each benchmark program fills one section; a program or figure that is missing sh
   bench_fft         ns per transform, ours and FFTW's (a name containing "fftw" is FFTW's)
   bench_spectral    ns per 256-sample spectral block
   bench_stages      ns per sample per time-domain stage
-  bench_whole_path  real-time factor of the whole path at 44.1 kHz (counter realtime_factor)
+  bench_whole_path  real-time factor of the whole path per program, block size and rate (counter realtime_factor)
 """
 import json
 import os
@@ -103,13 +103,26 @@ def main():
 
     context_whole, whole = load(folder, "bench_whole_path")
     context = context or context_whole
-    section("Whole path at 44.1 kHz, 512-sample blocks", "x real time")
+    section("Whole path, one core", "x real time")
     wanted = (("default program (0)", "default_program"), ("program 72 (everything on)", "program_72"),
               ("neutral program (73)", "neutral_program"))
-    for label, key in wanted:
-        found = [b for b in whole if b["name"].endswith(key)]
-        value = found[0].get("realtime_factor") if found else None
-        lines.append(f"  {label:<44} {number(value, 0):>14}")
+    settings = (("44.1 kHz, 512-sample blocks", "512", "44100"), ("44.1 kHz, 64-sample blocks", "64", "44100"),
+                ("44.1 kHz, 32-sample blocks", "32", "44100"), ("96 kHz, 512-sample blocks", "512", "96000"))
+
+    def factor(key, block, rate):
+        found = [b for b in whole if re.search(rf"/{key}/{block}/{rate}(/|$)", b["name"])]
+        return found[0].get("realtime_factor") if found else None
+
+    for title, block, rate in settings:
+        lines.append(f"  {title}")
+        for label, key in wanted:
+            value = factor(key, block, rate)
+            reference = factor(key, "512", rate)
+            # Small blocks: cost per sample relative to 512-sample blocks.
+            note = ""
+            if block != "512" and value and reference:
+                note = f"   ({reference / value:.2f}x the cost per sample)"
+            lines.append(f"    {label:<42} {number(value, 0):>14}{note}")
 
     if context:
         print(f"Lumeric benchmarks: {cpu_model()} at {context.get('mhz_per_cpu', '?')} MHz, "

@@ -1,6 +1,11 @@
 // Analyser columns: log-spaced bins from bin 6 upward, smoothed level, falling peak, phase and magnitude.
+// Four columns at a time (SSE2). The logarithm and the arc tangents are polynomial forms good to a few
+// units in the last place: the columns are drawn, never heard, and libm calls per column cost more than
+// the transforms of a block.
 #include <algorithm>
 #include <cmath>
+
+#include <emmintrin.h>
 
 #include "dsp/audio_path.h"
 
@@ -9,56 +14,148 @@ namespace {
 constexpr int kN = spectral::kFrameLength;
 constexpr int kNyquist = kN / 2;
 
-// Bin 1024 has one entry, which serves as both parts.
-float columnMagnitude(const float* spectrum, int bin) {
-    if (bin >= kNyquist) return std::sqrt(2.0f) * std::fabs(spectrum[kNyquist]);
-    const float re = spectrum[bin];
-    const float im = spectrum[kN - bin];
-    return std::sqrt(re * re + im * im);
+// Where each column reads: pos = 6 x 1.0135^k in single precision, its two bins and the fraction.
+struct ColumnPlaces {
+    int lower[kDisplayColumns];
+    int upper[kDisplayColumns];
+    alignas(16) float frac[kDisplayColumns];
+    alignas(16) float tilt[kDisplayColumns];          // 0.48 k
+    alignas(16) float magnitudeGain[kDisplayColumns]; // 1 + k / 3
+    ColumnPlaces() {
+        float pos = 6.0f;
+        for (int k = 0; k < kDisplayColumns; ++k, pos *= 1.0135f) {
+            const int i = static_cast<int>(pos);
+            frac[k] = pos - static_cast<float>(i);
+            lower[k] = std::min(i - 1, kNyquist);
+            upper[k] = std::min(i, kNyquist);
+            tilt[k] = 0.48f * static_cast<float>(k);
+            magnitudeGain[k] = 1.0f + static_cast<float>(k) / 3.0f;
+        }
+    }
+};
+const ColumnPlaces places;
+
+inline __m128 splat(float v) {
+    return _mm_set1_ps(v);
+}
+inline __m128 select(__m128 mask, __m128 ifTrue, __m128 ifFalse) {
+    return _mm_or_ps(_mm_and_ps(mask, ifTrue), _mm_andnot_ps(mask, ifFalse));
 }
 
-float imaginaryPart(const float* spectrum, int bin) {
+// Natural logarithm of positive normal x: x = 2^e m with m in [sqrt(1/2), sqrt(2)), then a polynomial.
+inline __m128 logPositive(__m128 x) {
+    const __m128i bits = _mm_castps_si128(x);
+    __m128i exponent = _mm_sub_epi32(_mm_srli_epi32(bits, 23), _mm_set1_epi32(127));
+    __m128 m = _mm_castsi128_ps(
+        _mm_or_si128(_mm_and_si128(bits, _mm_set1_epi32(0x007FFFFF)), _mm_set1_epi32(0x3F800000)));
+    const __m128 big = _mm_cmpgt_ps(m, splat(1.41421356f));
+    m = select(big, _mm_mul_ps(m, splat(0.5f)), m);
+    exponent = _mm_sub_epi32(exponent, _mm_castps_si128(big)); // big is all ones: minus -1
+    const __m128 e = _mm_cvtepi32_ps(exponent);
+    const __m128 t = _mm_sub_ps(m, splat(1.0f));
+    const __m128 t2 = _mm_mul_ps(t, t);
+    __m128 p = splat(7.0376836292e-2f);
+    for (float c : {-1.1514610310e-1f, 1.1676998740e-1f, -1.2420140846e-1f, 1.4249322787e-1f,
+                    -1.6668057665e-1f, 2.0000714765e-1f, -2.4999993993e-1f, 3.3333331174e-1f})
+        p = _mm_add_ps(_mm_mul_ps(p, t), splat(c));
+    p = _mm_mul_ps(_mm_mul_ps(p, t), t2);
+    p = _mm_sub_ps(p, _mm_mul_ps(t2, splat(0.5f)));
+    // ln 2 in two parts, so that e ln 2 adds little rounding.
+    p = _mm_add_ps(p, _mm_mul_ps(e, splat(-2.12194440e-4f)));
+    return _mm_add_ps(_mm_add_ps(t, p), _mm_mul_ps(e, splat(0.693359375f)));
+}
+
+// atan2(y, x) for finite inputs, not both zero.
+inline __m128 arcTangent2(__m128 y, __m128 x) {
+    const __m128 sign = splat(-0.0f);
+    const __m128 ax = _mm_andnot_ps(sign, x), ay = _mm_andnot_ps(sign, y);
+    const __m128 steep = _mm_cmpgt_ps(ay, ax);
+    __m128 t = _mm_div_ps(_mm_min_ps(ax, ay), _mm_max_ps(ax, ay)); // 0..1
+    const __m128 beyond = _mm_cmpgt_ps(t, splat(0.41421356f));     // tan(pi/8)
+    t = select(beyond, _mm_div_ps(_mm_sub_ps(t, splat(1.0f)), _mm_add_ps(t, splat(1.0f))), t);
+    const __m128 z = _mm_mul_ps(t, t);
+    __m128 p = splat(8.05374449538e-2f);
+    for (float c : {-1.38776856032e-1f, 1.99777106478e-1f, -3.33329491539e-1f})
+        p = _mm_add_ps(_mm_mul_ps(p, z), splat(c));
+    __m128 r = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(p, z), t), t);
+    r = _mm_add_ps(r, _mm_and_ps(beyond, splat(0.785398163f)));
+    r = select(steep, _mm_sub_ps(splat(1.570796327f), r), r);
+    r = select(_mm_cmplt_ps(x, _mm_setzero_ps()), _mm_sub_ps(splat(3.141592654f), r), r);
+    return _mm_or_ps(r, _mm_and_ps(y, sign));
+}
+
+// |X_b| for bins 0..1024; bin 1024 has one entry, which serves as both parts.
+void binMagnitudes(const float* spectrum, float* out) {
+    for (int b = 0; b < kNyquist; b += 4) {
+        const __m128 re = _mm_loadu_ps(spectrum + b);
+        __m128 im; // Im of bins b..b+3, read backwards; bin 0 has none (and no column reads it)
+        if (b == 0) {
+            im = _mm_setr_ps(0.0f, spectrum[kN - 1], spectrum[kN - 2], spectrum[kN - 3]);
+        } else {
+            im = _mm_loadu_ps(spectrum + kN - 3 - b);
+            im = _mm_shuffle_ps(im, im, _MM_SHUFFLE(0, 1, 2, 3));
+        }
+        _mm_storeu_ps(out + b, _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(re, re), _mm_mul_ps(im, im))));
+    }
+    out[kNyquist] = std::sqrt(2.0f) * std::fabs(spectrum[kNyquist]);
+}
+
+inline float imaginaryPart(const float* spectrum, int bin) {
     return bin >= kNyquist ? spectrum[kNyquist] : spectrum[kN - bin];
 }
 
 } // namespace
 
 void AudioPath::updateDisplayColumns(const float* left, const float* right) {
-    float pos = 6.0f;
-    for (int k = 0; k < kDisplayColumns; ++k, pos *= 1.0135f) {
-        const int i = static_cast<int>(pos);
-        const float frac = pos - static_cast<float>(i);
-        const int lower = std::min(i - 1, kNyquist);
-        const int upper = std::min(i, kNyquist);
+    alignas(16) float magL[kNyquist + 4], magR[kNyquist + 4], sum[kNyquist + 4];
+    binMagnitudes(left, magL);
+    binMagnitudes(right, magR);
+    for (int b = 0; b <= kNyquist; ++b)
+        sum[b] = magL[b] + magR[b];
 
-        const float magL = columnMagnitude(left, upper);
-        const float magR = columnMagnitude(right, upper);
-        const float a = columnMagnitude(left, lower) + columnMagnitude(right, lower);
-        const float b = magL + magR;
-
-        feed.magDisp[k].store((1.0f + static_cast<float>(k) / 3.0f) * b, std::memory_order_relaxed);
-        float blended = std::max(1e-8f, a * (1.0f - frac) + b * frac);
-        // An overflowed spectrum must not leave the smoothed level infinite for good.
-        if (!(blended <= 1e30f)) blended = 1e30f;
-        feed.smoothLog[k] = 0.8f * feed.smoothLog[k] + std::log(blended) * 36.0f * -0.2f;
-        const float level =
-            std::clamp(feed.smoothLog[k] - 0.48f * static_cast<float>(k) - 50.0f, 0.0f, 500.0f);
-        feed.levelDisp[k].store(level, std::memory_order_relaxed);
-        const float peak = feed.peakDisp[k].load(std::memory_order_relaxed);
-        feed.peakDisp[k].store(level > peak ? 0.99f * peak + 0.01f * level : level,
-                               std::memory_order_relaxed);
-
-        float phase = std::atan2(left[upper], imaginaryPart(left, upper)) -
-                      std::atan2(right[upper], imaginaryPart(right, upper));
-        const bool quietL = magL < 1e-6f;
-        const bool quietR = magR < 1e-6f;
-        if (quietL && quietR) {
-            phase = 0.0f;
-        } else if (quietL) {
-            phase = 1.57285f;
-        } else if (quietR) {
-            phase = -1.57285f;
+    const __m128 tiny = splat(1e-8f), huge = splat(1e30f), quiet = splat(1e-6f);
+    for (int k = 0; k < kDisplayColumns; k += 4) {
+        alignas(16) float a[4], b[4], bL[4], bR[4], reL[4], imL[4], reR[4], imR[4];
+        for (int c = 0; c < 4; ++c) {
+            const int lower = places.lower[k + c], upper = places.upper[k + c];
+            a[c] = sum[lower], b[c] = sum[upper], bL[c] = magL[upper], bR[c] = magR[upper];
+            reL[c] = left[upper], imL[c] = imaginaryPart(left, upper);
+            reR[c] = right[upper], imR[c] = imaginaryPart(right, upper);
         }
-        feed.phaseDisp[k].store(phase, std::memory_order_relaxed);
+        const __m128 A = _mm_load_ps(a), B = _mm_load_ps(b), frac = _mm_load_ps(places.frac + k);
+        const __m128 magnitude = _mm_mul_ps(_mm_load_ps(places.magnitudeGain + k), B);
+        __m128 blended =
+            _mm_max_ps(_mm_add_ps(_mm_mul_ps(A, _mm_sub_ps(splat(1.0f), frac)), _mm_mul_ps(B, frac)), tiny);
+        // An overflowed spectrum must not leave the smoothed level infinite for good (NaN included).
+        blended = select(_mm_cmple_ps(blended, huge), blended, huge);
+        const __m128 smooth =
+            _mm_add_ps(_mm_mul_ps(splat(0.8f), _mm_loadu_ps(feed.smoothLog + k)),
+                       _mm_mul_ps(_mm_mul_ps(logPositive(blended), splat(36.0f)), splat(-0.2f)));
+        _mm_storeu_ps(feed.smoothLog + k, smooth);
+        const __m128 level =
+            _mm_min_ps(_mm_max_ps(_mm_sub_ps(_mm_sub_ps(smooth, _mm_load_ps(places.tilt + k)), splat(50.0f)),
+                                  _mm_setzero_ps()),
+                       splat(500.0f));
+
+        const __m128 quietL = _mm_cmplt_ps(_mm_load_ps(bL), quiet),
+                     quietR = _mm_cmplt_ps(_mm_load_ps(bR), quiet);
+        __m128 phase = _mm_sub_ps(arcTangent2(_mm_load_ps(reL), _mm_load_ps(imL)),
+                                  arcTangent2(_mm_load_ps(reR), _mm_load_ps(imR)));
+        phase = select(quietL, splat(1.57285f), phase);
+        phase = select(quietR, splat(-1.57285f), phase);
+        phase = select(_mm_and_ps(quietL, quietR), _mm_setzero_ps(), phase);
+
+        alignas(16) float magnitudes[4], levels[4], phases[4];
+        _mm_store_ps(magnitudes, magnitude);
+        _mm_store_ps(levels, level);
+        _mm_store_ps(phases, phase);
+        for (int c = 0; c < 4; ++c) {
+            feed.magDisp[k + c].store(magnitudes[c], std::memory_order_relaxed);
+            feed.levelDisp[k + c].store(levels[c], std::memory_order_relaxed);
+            const float peak = feed.peakDisp[k + c].load(std::memory_order_relaxed);
+            feed.peakDisp[k + c].store(levels[c] > peak ? 0.99f * peak + 0.01f * levels[c] : levels[c],
+                                       std::memory_order_relaxed);
+            feed.phaseDisp[k + c].store(phases[c], std::memory_order_relaxed);
+        }
     }
 }

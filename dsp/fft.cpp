@@ -1,38 +1,52 @@
 // Real-valued split-radix FFT after Sorensen, Jones, Heideman and Burrus (IEEE ASSP-35, 1987).
 // Forward twiddles come from the polynomial sine and cosine, inverse twiddles from libm.
+//
+// Two forms compute every output with the same operations in the same order, so they agree bit for bit:
+// the scalar form below, and a vector form for 32..2048 points that runs the independent butterflies of a
+// stage four at a time and takes its twiddles from tables filled once at load.
 #include "dsp/fft.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "dsp/cpu_features.h"
 #include "dsp/fast_trig.h"
+#include "dsp/fft_butterflies.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
-// Element indices of the twiddled L-shaped butterfly j of the group starting at `group` (quarter length m4).
-struct ButterflyIndices {
-    int64_t i1, i2, i3, i4, i5, i6, i7, i8;
-};
-inline ButterflyIndices twiddledButterfly(int64_t group, int64_t j, int64_t m4) {
-    const int64_t i1 = group + j - 1;
-    const int64_t i5 = group + m4 - j + 1;
-    return {i1, i1 + m4, i1 + 2 * m4, i1 + 3 * m4, i5, i5 + m4, i5 + 2 * m4, i5 + 3 * m4};
-}
-
-constexpr float kSqrt2 = 1.4142135f;
-
 bool isPowerOfTwo(int64_t n) {
     return n >= 1 && (n & (n - 1)) == 0;
+}
+
+// (a, b) -> (a + b, a - b) on the pairs the split-radix pattern leaves at length two, from pass `first`.
+void lengthTwoButterflies(float* data, int64_t n, int firstPass = 0) {
+    const int64_t last = n - 1;
+    int64_t start = 0;
+    int64_t step = 4;
+    for (int pass = 0; start < last; ++pass) {
+        if (pass >= firstPass) {
+            for (int64_t s = start; s < last; s += step) {
+                const float a = data[s];
+                data[s] = a + data[s + 1];
+                data[s + 1] = a - data[s + 1];
+            }
+        }
+        step <<= 1;
+        start = step - 2;
+        step <<= 1;
+    }
 }
 
 void bitReverse(float* data, int64_t n) {
     const int64_t half = n / 2;
     int64_t j = 0;
     for (int64_t i = 0; i < n - 1; ++i) {
-        if (i < j) {
-            const float t = data[j];
-            data[j] = data[i];
-            data[i] = t;
-        }
+        if (i < j) std::swap(data[i], data[j]);
         int64_t k = half;
         while (k <= j) {
             j -= k;
@@ -42,189 +56,320 @@ void bitReverse(float* data, int64_t n) {
     }
 }
 
-// (a, b) -> (a + b, a - b) on the pairs the split-radix pattern leaves at length two.
-void lengthTwoButterflies(float* data, int64_t n) {
-    const int64_t last = n - 1;
-    int64_t start = 0;
-    int64_t step = 4;
-    do {
-        for (int64_t s = start; s < last; s += step) {
-            const float a = data[s];
-            data[s] = a + data[s + 1];
-            data[s + 1] = a - data[s + 1];
-        }
-        step <<= 1;
-        start = step - 2;
-        step <<= 1;
-    } while (start < last);
+struct Twiddle {
+    float cc1, ss1, cc3, ss3;
+};
+
+// Twiddle j of stage m from the published angle (j - 1) 2 pi / m, by the given sine and cosine.
+template <typename Cos, typename Sin> inline Twiddle twiddle(int64_t m, int64_t j, Cos cosine, Sin sine) {
+    const float e = 6.2831855f / static_cast<float>(m);
+    const float a = static_cast<float>(j - 1) * e;
+    const float a3 = 3.0f * a;
+    return {cosine(a), sine(a), cosine(a3), sine(a3)};
+}
+
+float libmCos(float a) {
+    return std::cos(a);
+}
+float libmSin(float a) {
+    return std::sin(a);
 }
 
 } // namespace
 
-void realfft_split(float* data, int64_t n) {
+namespace fft_detail {
+
+void realfftScalar(float* data, int64_t n) {
     if (!isPowerOfTwo(n)) return;
     bitReverse(data, n);
     lengthTwoButterflies(data, n);
-
-    int64_t m = 2; // stage length
-    for (int64_t remaining = n; remaining > 2; remaining >>= 1) {
-        m <<= 1;
+    for (int64_t m = 4; m <= n; m <<= 1) {
         const int64_t m4 = m >> 2;
         const int64_t m8 = m >> 3;
-        const float e = 6.2831855f / static_cast<float>(m);
-
-        int64_t start = 0;
-        int64_t step = m << 1;
-        do {
-            for (int64_t i1 = start; i1 < n; i1 += step) {
-                int64_t i2 = i1 + m4;
-                int64_t i3 = i2 + m4;
-                int64_t i4 = i3 + m4;
-                float t1 = data[i4] + data[i3];
-                data[i4] -= data[i3];
-                data[i3] = data[i1] - t1;
-                data[i1] += t1;
-                if (m4 != 1) {
-                    const int64_t i0 = i1 + m8;
-                    i2 += m8;
-                    i3 += m8;
-                    i4 += m8;
-                    t1 = (data[i3] + data[i4]) / kSqrt2;
-                    const float t2 = (data[i3] - data[i4]) / kSqrt2;
-                    data[i4] = data[i2] - t1;
-                    data[i3] = -data[i2] - t1;
-                    data[i2] = data[i0] - t2;
-                    data[i0] += t2;
-                }
+        forEachGroup(n, m, [&](int64_t g) {
+            forwardCorner(data[g], data[g + 2 * m4], data[g + 3 * m4]);
+            if (m4 != 1) {
+                const int64_t i0 = g + m8;
+                forwardMiddle(data[i0], data[i0 + m4], data[i0 + 2 * m4], data[i0 + 3 * m4]);
             }
-            step <<= 1;
-            start = step - m;
-            step <<= 1;
-        } while (start < n);
-
-        float a = e;
+        });
         for (int64_t j = 2; j <= m8; ++j) {
-            const float a3 = 3.0f * a;
-            const float cc1 = fastCos(a);
-            const float ss1 = fastSin(a);
-            const float cc3 = fastCos(a3);
-            const float ss3 = fastSin(a3);
-            a = static_cast<float>(j) * e;
-            int64_t group = 0;
-            step = m << 1;
-            do {
-                for (; group < n; group += step) {
-                    const auto [i1, i2, i3, i4, i5, i6, i7, i8] = twiddledButterfly(group, j, m4);
-                    float t1 = data[i3] * cc1 + data[i7] * ss1;
-                    float t2 = data[i7] * cc1 - data[i3] * ss1;
-                    float t3 = data[i4] * cc3 + data[i8] * ss3;
-                    float t4 = data[i8] * cc3 - data[i4] * ss3;
-                    const float t5 = t1 + t3;
-                    const float t6 = t2 + t4;
-                    t3 = t1 - t3;
-                    t4 = t2 - t4;
-                    t2 = data[i6] + t6;
-                    data[i3] = t6 - data[i6];
-                    data[i8] = t2;
-                    t2 = data[i2] - t3;
-                    data[i7] = -data[i2] - t3;
-                    data[i4] = t2;
-                    t1 = data[i1] + t5;
-                    data[i6] = data[i1] - t5;
-                    data[i1] = t1;
-                    t1 = data[i5] + t4;
-                    data[i5] -= t4;
-                    data[i2] = t1;
-                }
-                step <<= 1;
-                group = step - m;
-                step <<= 1;
-            } while (group < n);
+            const Twiddle w = twiddle(m, j, fastCos, fastSin);
+            forEachGroup(n, m, [&](int64_t g) {
+                const int64_t i1 = g + j - 1;
+                const int64_t i5 = g + m4 - j + 1;
+                forwardTwiddled(data[i1], data[i1 + m4], data[i1 + 2 * m4], data[i1 + 3 * m4], data[i5],
+                                data[i5 + m4], data[i5 + 2 * m4], data[i5 + 3 * m4], w.cc1, w.ss1, w.cc3,
+                                w.ss3);
+            });
         }
     }
-
     // n is a power of two, so multiplying by 1/n rounds exactly as dividing by n.
     const float scale = 1.0f / static_cast<float>(n);
     for (int64_t i = 0; i < n; ++i)
         data[i] *= scale;
 }
 
-void irealfft_split(float* data, int64_t n) {
+void irealfftScalar(float* data, int64_t n) {
     if (!isPowerOfTwo(n)) return;
-    const int64_t last = n - 1;
-    int64_t m = n << 1;
-    for (int64_t remaining = n; remaining > 2; remaining >>= 1) {
-        int64_t step = m;
-        m >>= 1;
+    for (int64_t m = n; m >= 4; m >>= 1) {
         const int64_t m4 = m >> 2;
         const int64_t m8 = m >> 3;
-        const float e = 6.2831855f / static_cast<float>(m);
-
-        int64_t start = 0;
-        do {
-            for (int64_t i1 = start; i1 < n; i1 += step) {
-                int64_t i2 = i1 + m4;
-                int64_t i3 = i2 + m4;
-                int64_t i4 = i3 + m4;
-                float t1 = data[i1] - data[i3];
-                data[i1] += data[i3];
-                data[i2] *= 2.0f;
-                data[i3] = t1 - 2.0f * data[i4];
-                data[i4] = t1 + 2.0f * data[i4];
-                if (m4 != 1) {
-                    const int64_t i0 = i1 + m8;
-                    i2 += m8;
-                    i3 += m8;
-                    i4 += m8;
-                    t1 = (data[i2] - data[i0]) / kSqrt2;
-                    const float t2 = (data[i4] + data[i3]) / kSqrt2;
-                    data[i0] += data[i2];
-                    data[i2] = data[i4] - data[i3];
-                    data[i3] = 2.0f * (-t2 - t1);
-                    data[i4] = 2.0f * (-t2 + t1);
-                }
+        forEachGroup(n, m, [&](int64_t g) {
+            inverseCorner(data[g], data[g + m4], data[g + 2 * m4], data[g + 3 * m4]);
+            if (m4 != 1) {
+                const int64_t i0 = g + m8;
+                inverseMiddle(data[i0], data[i0 + m4], data[i0 + 2 * m4], data[i0 + 3 * m4]);
             }
-            step <<= 1;
-            start = step - m;
-            step <<= 1;
-        } while (start < last);
-
-        float a = e;
+        });
         for (int64_t j = 2; j <= m8; ++j) {
-            const float a3 = 3.0f * a;
-            const float cc1 = std::cos(a);
-            const float ss1 = std::sin(a);
-            const float cc3 = std::cos(a3);
-            const float ss3 = std::sin(a3);
-            a = static_cast<float>(j) * e;
-            int64_t group = 0;
-            step = m << 1;
-            do {
-                for (; group < n; group += step) {
-                    const auto [i1, i2, i3, i4, i5, i6, i7, i8] = twiddledButterfly(group, j, m4);
-                    float t1 = data[i1] - data[i6];
-                    data[i1] += data[i6];
-                    float t2 = data[i5] - data[i2];
-                    data[i5] += data[i2];
-                    const float t3 = data[i8] + data[i3];
-                    data[i6] = data[i8] - data[i3];
-                    float t4 = data[i4] + data[i7];
-                    data[i2] = data[i4] - data[i7];
-                    const float t5 = t1 - t4;
-                    t1 += t4;
-                    t4 = t2 - t3;
-                    t2 += t3;
-                    data[i3] = t5 * cc1 + t4 * ss1;
-                    data[i7] = -t4 * cc1 + t5 * ss1;
-                    data[i4] = t1 * cc3 - t2 * ss3;
-                    data[i8] = t2 * cc3 + t1 * ss3;
-                }
-                step <<= 1;
-                group = step - m;
-                step <<= 1;
-            } while (group < last);
+            const Twiddle w = twiddle(m, j, libmCos, libmSin);
+            forEachGroup(n, m, [&](int64_t g) {
+                const int64_t i1 = g + j - 1;
+                const int64_t i5 = g + m4 - j + 1;
+                inverseTwiddled(data[i1], data[i1 + m4], data[i1 + 2 * m4], data[i1 + 3 * m4], data[i5],
+                                data[i5 + m4], data[i5 + 2 * m4], data[i5 + 3 * m4], w.cc1, w.ss1, w.cc3,
+                                w.ss3);
+            });
         }
     }
     lengthTwoButterflies(data, n);
     bitReverse(data, n);
 }
+
+} // namespace fft_detail
+
+#if defined(__SSE2__)
+namespace {
+
+constexpr int64_t kLargestVectorCount = 2048;
+constexpr int kLog2Largest = 11;
+constexpr int64_t kSmallestVectorCount = 32;
+
+// Four groups of a small stage side by side: lane k of column p is element p of group k.
+constexpr int kSmallStages = 3; // m = 4, 8, 16
+constexpr int kMaxSmallGroups = 344;
+
+// Everything the vector form needs, filled once at load, off the audio thread.
+struct Tables {
+    // Twiddle j of stage m at index m/8 + j - 2 (stages do not overlap); lanes past m/8 are unused.
+    alignas(32) float forward[4][kLargestVectorCount / 4];
+    alignas(32) float inverse[4][kLargestVectorCount / 4];
+    // Bit reversal of the 7 middle bits of an index below 2048, for the 4 x 4 block transposes.
+    uint16_t reversedBlock[kLargestVectorCount / 16];
+    // Group starts of the small stages for 2048 points, ascending; a shorter transform uses a prefix.
+    uint16_t smallGroups[kSmallStages][kMaxSmallGroups];
+    int smallGroupCount[kSmallStages][kLog2Largest + 1];
+
+    Tables() {
+        for (int64_t m = 16; m <= kLargestVectorCount; m <<= 1) {
+            for (int64_t j = 2; j <= m / 8; ++j) {
+                const int64_t at = m / 8 + j - 2;
+                const Twiddle f = twiddle(m, j, fastCos, fastSin);
+                const Twiddle i = twiddle(m, j, libmCos, libmSin);
+                forward[0][at] = f.cc1, forward[1][at] = f.ss1, forward[2][at] = f.cc3,
+                forward[3][at] = f.ss3;
+                inverse[0][at] = i.cc1, inverse[1][at] = i.ss1, inverse[2][at] = i.cc3,
+                inverse[3][at] = i.ss3;
+            }
+        }
+        for (int b = 0; b < kLargestVectorCount / 16; ++b) {
+            int r = 0;
+            for (int bit = 0; bit < kLog2Largest - 4; ++bit)
+                r |= ((b >> bit) & 1) << (kLog2Largest - 5 - bit);
+            reversedBlock[b] = static_cast<uint16_t>(r);
+        }
+        for (int s = 0; s < kSmallStages; ++s) {
+            int count = 0;
+            forEachGroup(kLargestVectorCount, int64_t{4} << s,
+                         [&](int64_t g) { smallGroups[s][count++] = static_cast<uint16_t>(g); });
+            std::sort(smallGroups[s], smallGroups[s] + count);
+            for (int logN = 0; logN <= kLog2Largest; ++logN)
+                smallGroupCount[s][logN] = static_cast<int>(
+                    std::lower_bound(smallGroups[s], smallGroups[s] + count, int64_t{1} << logN) -
+                    smallGroups[s]);
+        }
+    }
+};
+const Tables tables;
+
+int log2Of(int64_t n) {
+    return 63 - __builtin_clzll(static_cast<uint64_t>(n));
+}
+
+struct SseLanes {
+    using Vector = __m128;
+    static constexpr int kWidth = 4;
+    static __m128 load(const float* p) { return _mm_loadu_ps(p); }
+    static void store(float* p, __m128 v) { _mm_storeu_ps(p, v); }
+    static __m128 reversed(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
+};
+
+inline __m128 load(const float* p) {
+    return _mm_loadu_ps(p);
+}
+inline void store(float* p, __m128 v) {
+    _mm_storeu_ps(p, v);
+}
+inline __m128 reversed(__m128 v) {
+    return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
+}
+
+// The permutation with the first length-two pass folded in, in 4 x 4 blocks. An index of n = 2^k points is
+// (a: top 2 bits, b: k - 4 bits, c: low 2 bits) and moves to (rev c, rev b, rev a), so block (., b) is a
+// transpose of block (., rev b). Within a source block, lanes c = 0 and 1 of one destination vector come
+// from rows a = 0 and a = 2: the pairs of the first length-two pass (at multiples of 4).
+template <bool isForward>
+inline void permuteBlock(const float* data, int64_t quarter, int64_t from, __m128* out) {
+    __m128 v0 = load(data + from), v1 = load(data + quarter + from);
+    __m128 v2 = load(data + 2 * quarter + from), v3 = load(data + 3 * quarter + from);
+    if (isForward) { // the pairs after the move: same lane of source rows 0 and 2
+        const __m128 sum = _mm_add_ps(v0, v2), difference = _mm_sub_ps(v0, v2);
+        v0 = sum, v2 = difference;
+    }
+    _MM_TRANSPOSE4_PS(v0, v2, v1, v3); // now v0..v3 are the destination rows 0..3
+    if (!isForward) { // the pairs before the move: lanes 0 and 1 of a source row, now rows 0 and 2
+        const __m128 sum = _mm_add_ps(v0, v2), difference = _mm_sub_ps(v0, v2);
+        v0 = sum, v2 = difference;
+    }
+    out[0] = v0, out[1] = v1, out[2] = v2, out[3] = v3;
+}
+
+template <bool isForward> void permuteWithFirstPairs(float* data, int64_t n) {
+    const int64_t quarter = n / 4;
+    const int shift = kLog2Largest - log2Of(n);
+    for (int64_t b = 0; b < n / 16; ++b) {
+        const int64_t r = tables.reversedBlock[b] >> shift;
+        if (r < b) continue;
+        __m128 a[4], c[4];
+        permuteBlock<isForward>(data, quarter, 4 * b, a);
+        if (r != b) permuteBlock<isForward>(data, quarter, 4 * r, c);
+        for (int row = 0; row < 4; ++row) {
+            store(data + row * quarter + 4 * r, a[row]);
+            if (r != b) store(data + row * quarter + 4 * b, c[row]);
+        }
+    }
+}
+
+// Small stages, four groups at a time as columns; leftover groups run one by one.
+template <int M, bool isForward> inline void smallStageColumns(__m128* d, const Twiddle& w) {
+    constexpr int m4 = M / 4, m8 = M / 8;
+    if constexpr (isForward) {
+        forwardCorner(d[0], d[2 * m4], d[3 * m4]);
+        if constexpr (m8 > 0) forwardMiddle(d[m8], d[m8 + m4], d[m8 + 2 * m4], d[m8 + 3 * m4]);
+        if constexpr (m8 > 1)
+            forwardTwiddled(d[1], d[1 + m4], d[1 + 2 * m4], d[1 + 3 * m4], d[m4 - 1], d[2 * m4 - 1],
+                            d[3 * m4 - 1], d[4 * m4 - 1], w.cc1, w.ss1, w.cc3, w.ss3);
+    } else {
+        inverseCorner(d[0], d[m4], d[2 * m4], d[3 * m4]);
+        if constexpr (m8 > 0) inverseMiddle(d[m8], d[m8 + m4], d[m8 + 2 * m4], d[m8 + 3 * m4]);
+        if constexpr (m8 > 1)
+            inverseTwiddled(d[1], d[1 + m4], d[1 + 2 * m4], d[1 + 3 * m4], d[m4 - 1], d[2 * m4 - 1],
+                            d[3 * m4 - 1], d[4 * m4 - 1], w.cc1, w.ss1, w.cc3, w.ss3);
+    }
+}
+
+template <int M, bool isForward> void smallStage(float* data, int logN) {
+    constexpr int stage = M == 4 ? 0 : M == 8 ? 1 : 2;
+    const float(&table)[4][kLargestVectorCount / 4] = isForward ? tables.forward : tables.inverse;
+    const Twiddle w16 = {table[0][2], table[1][2], table[2][2], table[3][2]}; // j = 2 of stage 16
+    const uint16_t* groups = tables.smallGroups[stage];
+    const int count = tables.smallGroupCount[stage][logN];
+    int k = 0;
+    for (; k + 4 <= count; k += 4) {
+        __m128 d[M];
+        for (int q = 0; q < M; q += 4) {
+            __m128 r0 = load(data + groups[k] + q), r1 = load(data + groups[k + 1] + q);
+            __m128 r2 = load(data + groups[k + 2] + q), r3 = load(data + groups[k + 3] + q);
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            d[q] = r0, d[q + 1] = r1, d[q + 2] = r2, d[q + 3] = r3;
+        }
+        smallStageColumns<M, isForward>(d, w16);
+        for (int q = 0; q < M; q += 4) {
+            __m128 r0 = d[q], r1 = d[q + 1], r2 = d[q + 2], r3 = d[q + 3];
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            store(data + groups[k] + q, r0), store(data + groups[k + 1] + q, r1);
+            store(data + groups[k + 2] + q, r2), store(data + groups[k + 3] + q, r3);
+        }
+    }
+    for (; k < count; ++k) {
+        float* g = data + groups[k];
+        constexpr int m4 = M / 4, m8 = M / 8;
+        if (isForward) {
+            forwardCorner(g[0], g[2 * m4], g[3 * m4]);
+            if constexpr (m8 > 0) forwardMiddle(g[m8], g[m8 + m4], g[m8 + 2 * m4], g[m8 + 3 * m4]);
+            if constexpr (m8 > 1)
+                forwardTwiddled(g[1], g[1 + m4], g[1 + 2 * m4], g[1 + 3 * m4], g[m4 - 1], g[2 * m4 - 1],
+                                g[3 * m4 - 1], g[4 * m4 - 1], w16.cc1, w16.ss1, w16.cc3, w16.ss3);
+        } else {
+            inverseCorner(g[0], g[m4], g[2 * m4], g[3 * m4]);
+            if constexpr (m8 > 0) inverseMiddle(g[m8], g[m8 + m4], g[m8 + 2 * m4], g[m8 + 3 * m4]);
+            if constexpr (m8 > 1)
+                inverseTwiddled(g[1], g[1 + m4], g[1 + 2 * m4], g[1 + 3 * m4], g[m4 - 1], g[2 * m4 - 1],
+                                g[3 * m4 - 1], g[4 * m4 - 1], w16.cc1, w16.ss1, w16.cc3, w16.ss3);
+        }
+    }
+}
+
+bool avxInUse = processorHasAvx();
+
+// Stages from 64 points run eight lanes wide where the processor has AVX.
+template <bool isForward> void runLargeStage(float* data, int64_t n, int64_t m) {
+    const float* const table[4] = {
+        isForward ? tables.forward[0] : tables.inverse[0], isForward ? tables.forward[1] : tables.inverse[1],
+        isForward ? tables.forward[2] : tables.inverse[2], isForward ? tables.forward[3] : tables.inverse[3]};
+#if defined(__x86_64__)
+    if (avxInUse && m >= 64) return fft_detail::largeStageAvx(data, n, m, table, isForward);
+#endif
+    largeStage<SseLanes, isForward>(data, n, m, table);
+}
+
+bool servedByVectors(int64_t n) {
+    return isPowerOfTwo(n) && n >= kSmallestVectorCount && n <= kLargestVectorCount;
+}
+
+} // namespace
+
+bool fft_detail::useAvx(bool wanted) {
+    avxInUse = wanted && processorHasAvx();
+    return avxInUse;
+}
+
+void realfft_split(float* data, int64_t n) {
+    if (!servedByVectors(n)) return fft_detail::realfftScalar(data, n);
+    const int logN = log2Of(n);
+    permuteWithFirstPairs<true>(data, n);
+    lengthTwoButterflies(data, n, 1);
+    smallStage<4, true>(data, logN);
+    smallStage<8, true>(data, logN);
+    smallStage<16, true>(data, logN);
+    for (int64_t m = 32; m <= n; m <<= 1)
+        runLargeStage<true>(data, n, m);
+    const __m128 scale = _mm_set1_ps(1.0f / static_cast<float>(n));
+    for (int64_t i = 0; i < n; i += 4)
+        store(data + i, _mm_mul_ps(load(data + i), scale));
+}
+
+void irealfft_split(float* data, int64_t n) {
+    if (!servedByVectors(n)) return fft_detail::irealfftScalar(data, n);
+    const int logN = log2Of(n);
+    for (int64_t m = n; m >= 32; m >>= 1)
+        runLargeStage<false>(data, n, m);
+    smallStage<16, false>(data, logN);
+    smallStage<8, false>(data, logN);
+    smallStage<4, false>(data, logN);
+    lengthTwoButterflies(data, n, 1);
+    permuteWithFirstPairs<false>(data, n);
+}
+#else
+bool fft_detail::useAvx(bool) {
+    return false;
+}
+
+void realfft_split(float* data, int64_t n) {
+    fft_detail::realfftScalar(data, n);
+}
+void irealfft_split(float* data, int64_t n) {
+    fft_detail::irealfftScalar(data, n);
+}
+#endif

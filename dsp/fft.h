@@ -9,3 +9,16 @@
 void realfft_split(float* data, int64_t n);
 // Unscaled inverse of realfft_split; the same counts are refused.
 void irealfft_split(float* data, int64_t n);
+
+namespace fft_detail {
+// The scalar forms: any power of two, twiddles computed as they are needed. The two functions above use
+// them outside 32..2048 points; tests hold the vector forms to them bit for bit.
+void realfftScalar(float* data, int64_t n);
+void irealfftScalar(float* data, int64_t n);
+
+// Whether stages from 64 points run eight lanes wide (AVX) instead of four (SSE2). On by default where the
+// processor has AVX; returns the setting now in force, so tests can cover both.
+bool useAvx(bool wanted);
+// The eight-lane stage, built for AVX in its own file; table as in the four-lane form.
+void largeStageAvx(float* data, int64_t n, int64_t m, const float* const* table, bool forward);
+} // namespace fft_detail

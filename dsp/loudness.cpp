@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+#include <emmintrin.h>
 
 #include "dsp/all_finite.h"
 #include "dsp/fast_pow2.h"
@@ -15,15 +18,24 @@ constexpr float kDenormalGuard = 1e-7f;
 
 enum SectionKind { kLowShelf = 0, kWideBell = 1, kLowPass = 2, kSpareLowPass = 3, kNarrowBell = 4 };
 
-struct Biquad {
-    float b0, b1, b2, a1, a2;
-    float x1, x2, y1, y2;
+// One section for both channels: lane 0 left, lane 1 right (lanes 2 and 3 idle). Each lane does the
+// arithmetic of the direct form I, in its order.
+struct StereoBiquad {
+    __m128 b0, b1, b2, a1, a2;
+    __m128 x1, x2, y1, y2;
 
-    explicit Biquad(const Loudness::Section& s)
-        : b0(s.b0), b1(s.b1), b2(s.b2), a1(s.a1), a2(s.a2), x1(s.x1), x2(s.x2), y1(s.y1), y2(s.y2) {}
+    StereoBiquad(const Loudness::Section& l, const Loudness::Section& r)
+        : b0(_mm_setr_ps(l.b0, r.b0, 0, 0)), b1(_mm_setr_ps(l.b1, r.b1, 0, 0)),
+          b2(_mm_setr_ps(l.b2, r.b2, 0, 0)), a1(_mm_setr_ps(l.a1, r.a1, 0, 0)),
+          a2(_mm_setr_ps(l.a2, r.a2, 0, 0)), x1(_mm_setr_ps(l.x1, r.x1, 0, 0)),
+          x2(_mm_setr_ps(l.x2, r.x2, 0, 0)), y1(_mm_setr_ps(l.y1, r.y1, 0, 0)),
+          y2(_mm_setr_ps(l.y2, r.y2, 0, 0)) {}
 
-    float run(float x) {
-        const float y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+    __m128 run(__m128 x) {
+        __m128 y = _mm_add_ps(_mm_mul_ps(b0, x), _mm_mul_ps(b1, x1));
+        y = _mm_add_ps(y, _mm_mul_ps(b2, x2));
+        y = _mm_sub_ps(y, _mm_mul_ps(a1, y1));
+        y = _mm_sub_ps(y, _mm_mul_ps(a2, y2));
         x2 = x1;
         x1 = x;
         y2 = y1;
@@ -31,28 +43,29 @@ struct Biquad {
         return y;
     }
 
-    void storeHistory(Loudness::Section& s) const {
-        s.x1 = x1;
-        s.x2 = x2;
-        s.y1 = y1;
-        s.y2 = y2;
+    void storeHistory(Loudness::Section& l, Loudness::Section& r) const {
+        alignas(16) float v[4][4];
+        _mm_store_ps(v[0], x1), _mm_store_ps(v[1], x2), _mm_store_ps(v[2], y1), _mm_store_ps(v[3], y2);
+        l.x1 = v[0][0], l.x2 = v[1][0], l.y1 = v[2][0], l.y2 = v[3][0];
+        r.x1 = v[0][1], r.x2 = v[1][1], r.y1 = v[2][1], r.y2 = v[3][1];
     }
 };
 
-// The chain of one channel, held in locals for the loop: shelf, wide bell, narrow bell, low-pass.
-struct Chain {
-    Biquad shelf, wideBell, narrowBell, lowPass;
+// The chain, held in registers for the loop: shelf, wide bell, narrow bell, low-pass.
+struct StereoChain {
+    StereoBiquad shelf, wideBell, narrowBell, lowPass;
 
-    Chain(const Loudness::Section* s)
-        : shelf(s[kLowShelf]), wideBell(s[kWideBell]), narrowBell(s[kNarrowBell]), lowPass(s[kLowPass]) {}
+    StereoChain(const Loudness::Section* l, const Loudness::Section* r)
+        : shelf(l[kLowShelf], r[kLowShelf]), wideBell(l[kWideBell], r[kWideBell]),
+          narrowBell(l[kNarrowBell], r[kNarrowBell]), lowPass(l[kLowPass], r[kLowPass]) {}
 
-    float run(float x) { return lowPass.run(narrowBell.run(wideBell.run(shelf.run(x)))); }
+    __m128 run(__m128 x) { return lowPass.run(narrowBell.run(wideBell.run(shelf.run(x)))); }
 
-    void storeHistory(Loudness::Section* s) const {
-        shelf.storeHistory(s[kLowShelf]);
-        wideBell.storeHistory(s[kWideBell]);
-        narrowBell.storeHistory(s[kNarrowBell]);
-        lowPass.storeHistory(s[kLowPass]);
+    void storeHistory(Loudness::Section* l, Loudness::Section* r) const {
+        shelf.storeHistory(l[kLowShelf], r[kLowShelf]);
+        wideBell.storeHistory(l[kWideBell], r[kWideBell]);
+        narrowBell.storeHistory(l[kNarrowBell], r[kNarrowBell]);
+        lowPass.storeHistory(l[kLowPass], r[kLowPass]);
     }
 };
 
@@ -73,10 +86,21 @@ Loudness::~Loudness() {
     enabled = false;
 }
 
+void Loudness::designInputs(float* inputs) const {
+    const float values[kDesignInputs] = {
+        designRate,  mix,          bassBoost,    lowShelfFreq, lowShelfSlope,    lowShelfGainDb, midBellFreq,
+        midBellGain, highBellFreq, highBellGain, lowPassFreq,  spareLowPassFreq, dcBlockAmount};
+    std::memcpy(inputs, values, sizeof values);
+}
+
 void Loudness::setSampleRate(float rate) {
     // A rate that is not positive would give a design with no meaning; the old one stays.
     if (!(rate > 0.0f)) return;
     designRate = rate;
+    float inputs[kDesignInputs];
+    designInputs(inputs);
+    // Same inputs (bit for bit), same coefficients: the sections already hold them.
+    if (designCurrent && std::memcmp(inputs, designedFrom, sizeof inputs) == 0) return;
     for (int base = 0; base < kSectionCount; base += kSectionsPerChannel) {
         recalcBiQuad(base + kLowShelf, lowShelfFreq, lowShelfGainDb * mix * bassBoost, lowShelfSlope);
         recalcBiQuad(base + kWideBell, highBellFreq, highBellGain * mix, 1.0f);
@@ -85,10 +109,13 @@ void Loudness::setSampleRate(float rate) {
         recalcBiQuad(base + kSpareLowPass, spareLowPassFreq, 0.0f, 0.0f);
     }
     dcBlockCoef = 100.0f * dcBlockAmount / rate;
+    std::memcpy(designedFrom, inputs, sizeof inputs);
+    designCurrent = true;
 }
 
 void Loudness::recalcBiQuad(long section, float freq, float gain, float q) {
     if (section < 0 || section >= kSectionCount) return;
+    designCurrent = false; // a section may now differ from the stored design
     const float rate = designRate;
     const float fc = std::min(freq, 0.49f * rate);
     double b0, b1, b2, a0, a1, a2;
@@ -142,28 +169,28 @@ void Loudness::recalcBiQuad(long section, float freq, float gain, float q) {
 void Loudness::process(float* left, float* right, long count) {
     if (!enabled || count <= 0) return;
     const float step = (gainTarget - gainNow) / static_cast<float>(count);
-    const float dc = dcBlockCoef, dcKeep = 1.0f - dcBlockCoef;
-    Chain chainL(&sections[0]);
-    Chain chainR(&sections[kSectionsPerChannel]);
-    float stateL = dcStateL, stateR = dcStateR;
-    // Both channels in one loop so that their filter chains overlap; each keeps its own gain ramp.
-    float gainL = gainNow, gainR = gainNow;
+    StereoChain chain(&sections[0], &sections[kSectionsPerChannel]);
+    const __m128 dc = _mm_set1_ps(dcBlockCoef), dcKeep = _mm_set1_ps(1.0f - dcBlockCoef);
+    const __m128 guard = _mm_set1_ps(kDenormalGuard), gainStep = _mm_set1_ps(step);
+    __m128 state = _mm_setr_ps(dcStateL, dcStateR, 0, 0);
+    // Both channels' ramps start at gainNow and take the same steps.
+    __m128 gain = _mm_set1_ps(gainNow);
     for (long i = 0; i < count; ++i) {
-        const float yL = chainL.run(left[i] + kDenormalGuard);
-        stateL = dc * yL + dcKeep * stateL;
-        left[i] = (yL - stateL) * gainL + kDenormalGuard;
-        gainL += step;
-
-        const float yR = chainR.run(right[i] + kDenormalGuard);
-        stateR = dc * yR + dcKeep * stateR;
-        right[i] = (yR - stateR) * gainR + kDenormalGuard;
-        gainR += step;
+        const __m128 x = _mm_add_ps(_mm_unpacklo_ps(_mm_load_ss(left + i), _mm_load_ss(right + i)), guard);
+        const __m128 y = chain.run(x);
+        state = _mm_add_ps(_mm_mul_ps(dc, y), _mm_mul_ps(dcKeep, state));
+        const __m128 out = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(y, state), gain), guard);
+        _mm_store_ss(left + i, out);
+        _mm_store_ss(right + i, _mm_shuffle_ps(out, out, _MM_SHUFFLE(1, 1, 1, 1)));
+        gain = _mm_add_ps(gain, gainStep);
     }
-    chainL.storeHistory(&sections[0]);
-    chainR.storeHistory(&sections[kSectionsPerChannel]);
-    dcStateL = stateL;
-    dcStateR = stateR;
-    gainNow = gainR;
+    chain.storeHistory(&sections[0], &sections[kSectionsPerChannel]);
+    alignas(16) float ends[2][4];
+    _mm_store_ps(ends[0], state);
+    _mm_store_ps(ends[1], gain);
+    dcStateL = ends[0][0];
+    dcStateR = ends[0][1];
+    gainNow = ends[1][1];
 }
 
 void Loudness::resetSoft() {
@@ -176,6 +203,7 @@ void Loudness::resetSoft() {
 void Loudness::resetAll() {
     for (Section& s : sections)
         s = Section{};
+    designCurrent = false;
     dcStateL = dcStateR = 0.0f;
     gainNow = 0.0f;
 }

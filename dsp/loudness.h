@@ -41,4 +41,12 @@ class Loudness {
     Section sections[10]; // 0..4 left, 5..9 right
     float dcStateL;
     float dcStateR;
+
+  private:
+    // The design inputs the sections were last computed from; the block driver asks for the same design
+    // before every block, and small blocks would otherwise spend most of their time on it.
+    static constexpr int kDesignInputs = 13;
+    void designInputs(float* inputs) const;
+    float designedFrom[kDesignInputs] = {};
+    bool designCurrent = false;
 };

@@ -4,43 +4,22 @@
 #include <cstring>
 
 #include "dsp/all_finite.h"
+#include "dsp/cpu_features.h"
 #include "dsp/fast_pow2.h"
+#include "dsp/punch_wavefront.h"
 
 namespace {
 
 typedef float Float4 __attribute__((vector_size(16)));
 
-inline Float4 load4(const float* p) {
-    Float4 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void store4(float* p, Float4 v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-// Advances the lanes begin..end-1 by one sample. Lane k is section k/2 of channel k%2: its input is
-// chain[k] and its output goes to chain[k + 2], where the next section reads it one step later.
-// Going downwards, every lane reads its input before the lane below overwrites it.
-inline void advanceLanes(float* chain, float* lastIn, int32_t begin, int32_t end, float c) {
-    const Float4 c4 = {c, c, c, c};
-    int32_t k = end;
-    while (k - begin >= 4) {
-        k -= 4;
-        const Float4 in = load4(chain + k);
-        store4(chain + k + 2, (load4(chain + k + 2) - in) * c4 + load4(lastIn + k));
-        store4(lastIn + k, in);
-    }
-    while (k > begin) {
-        --k;
-        const float in = chain[k];
-        chain[k + 2] = (chain[k + 2] - in) * c + lastIn[k];
-        lastIn[k] = in;
-    }
-}
+bool avxInUse = processorHasAvx();
 
 } // namespace
+
+bool Punch::useAvx(bool wanted) {
+    avxInUse = wanted && processorHasAvx();
+    return avxInUse;
+}
 
 void Punch::reset() {
     std::memset(punchInL, 0, sizeof punchInL);
@@ -62,9 +41,9 @@ float Punch::coefficient(float sampleRate) {
     return static_cast<float>(fastPow2(static_cast<double>(exponent) * 1.4408));
 }
 
-// Each section is y = (previous y - x) * c + previous x. The chain runs as a wavefront: at step s section j
-// works on sample s - j, so all sections of a step are independent and run four lanes at a time. The
-// arithmetic of every section and sample is the same as running the chain sample by sample.
+// Each section is y = (previous y - x) * c + previous x. The chain runs as a wavefront (punch_wavefront.h),
+// four lanes at a time or eight with AVX. The arithmetic of every section and sample is the same as
+// running the chain sample by sample.
 void Punch::process(float* left, float* right, int32_t n, float lazerPunch, float sampleRate) {
     const int32_t sections = sectionCount(lazerPunch);
     if (n <= 0 || sections == 0) return;
@@ -80,21 +59,12 @@ void Punch::process(float* left, float* right, int32_t n, float lazerPunch, floa
         lastIn[2 * j + 1] = punchInR[j];
     }
 
-    const int32_t steps = n + sections - 1;
-    for (int32_t s = 0; s < steps; ++s) {
-        if (s < n) {
-            chain[0] = left[s];
-            chain[1] = right[s];
-        }
-        // Sections above s have not reached this block yet; those below s - n + 1 have finished it.
-        const int32_t first = s < n ? 0 : s - n + 1;
-        const int32_t last = s < sections ? s : sections - 1;
-        advanceLanes(chain, lastIn, 2 * first, 2 * last + 2, c);
-        if (s >= sections - 1) {
-            left[s - sections + 1] = chain[2 * sections];
-            right[s - sections + 1] = chain[2 * sections + 1];
-        }
-    }
+#if defined(__x86_64__)
+    if (avxInUse)
+        runWavefrontAvx(chain, lastIn, left, right, n, sections, c);
+    else
+#endif
+        runWavefront<Float4>(chain, lastIn, left, right, n, sections, c);
 
     for (int32_t j = 0; j < sections; ++j) {
         punchOutL[j] = chain[2 * j + 2];

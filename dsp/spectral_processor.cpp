@@ -45,11 +45,17 @@ void AudioPath::runSpectralBlock(bool resynthesis, const float* p) {
     std::memcpy(prevL, inL, sizeof prevL);
     std::memcpy(prevR, inR, sizeof prevR);
 
-    realfft_split(left, kN);
-    realfft_split(right, kN);
-    runSpectralStages(left, right, p);
-
-    if (++feed.displayDivider % 4 == 0) updateDisplayColumns(left, right);
+    const bool columnsDue = ++feed.displayDivider % 4 == 0;
+    // With no effect on and no output wanted, only the columns read the spectrum; the slot of an
+    // analysis-only call is cleared before output resumes, so between columns the transform is skipped.
+    if (resynthesis || columnsDue || isSpectralActive(p)) {
+        realfft_split(left, kN);
+        realfft_split(right, kN);
+        runSpectralStages(left, right, p);
+        if (columnsDue) updateDisplayColumns(left, right);
+    } else {
+        feed.bassLedCount.store(0, std::memory_order_relaxed);
+    }
 
     if (resynthesis) {
         irealfft_split(left, kN);
@@ -97,17 +103,17 @@ void AudioPath::runSpectralStages(float* left, float* right, const float* p) {
 
 // This call's frame gives its positions 1792..2047, the one before it 0..255, and so back to the frame
 // from seven calls ago, which gives 1536..1791.
+// Each output sample adds its eight terms in this order.
 void AudioPath::overlapAdd(int slot) {
-    for (int i = 0; i < kSpectralBlock; ++i) {
-        float sumL = 0.0f;
-        float sumR = 0.0f;
-        for (int s = 0; s < kFrameSlots; ++s) {
-            const int source = (slot + s) % kFrameSlots;
-            const int position = 1792 - kSpectralBlock * s + i;
-            sumL += frameL[source][position];
-            sumR += frameR[source][position];
+    std::memset(outL, 0, sizeof outL);
+    std::memset(outR, 0, sizeof outR);
+    for (int s = 0; s < kFrameSlots; ++s) {
+        const int source = (slot + s) % kFrameSlots;
+        const float* fromL = frameL[source] + 1792 - kSpectralBlock * s;
+        const float* fromR = frameR[source] + 1792 - kSpectralBlock * s;
+        for (int i = 0; i < kSpectralBlock; ++i) {
+            outL[i] += fromL[i];
+            outR[i] += fromR[i];
         }
-        outL[i] = sumL;
-        outR[i] = sumR;
     }
 }

@@ -1,48 +1,118 @@
 // Spectral effects. Magnitude stages scale Re and Im by m'/m and rotations multiply by cached unit
 // phasors; both equal the magnitude-and-angle form within single-precision error.
+//
+// The loops run four bins at a time (SSE2): Re of bins k..k+3 is one load, their Im one load read
+// backwards from 2045 - k. Each bin gets the operations it would get alone, except the smoothing across
+// bins, whose recurrence is evaluated four bins per step (see smoothAcrossBins).
 #include "dsp/spectral_stages.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include <emmintrin.h>
+
 namespace spectral {
 namespace {
 
 constexpr int kHalf = kFrameLength / 2;
-
-float magnitude(const float* spectrum, int k) {
-    if (k == 0) return std::fabs(spectrum[0]);
-    const float re = spectrum[k];
-    const float im = spectrum[kFrameLength - k];
-    return std::sqrt(re * re + im * im);
-}
 
 void scaleBin(float* spectrum, int k, float factor) {
     spectrum[k] *= factor;
     if (k > 0) spectrum[kFrameLength - k] *= factor;
 }
 
-// One-pole smoothing up and then down the bins, in place over values[0..1024]. The two channels run
-// in one loop so that their serial recurrences overlap.
+inline __m128 reversed(__m128 v) {
+    return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
+}
+inline __m128 splat(float v) {
+    return _mm_set1_ps(v);
+}
+
+// Bins k..k+3 (k a multiple of 4, below 1024). Bin 0 has no Im: its lane reads 0 and is never stored.
+struct Bins {
+    __m128 re, im;
+};
+inline Bins loadBins(const float* spectrum, int k) {
+    const __m128 re = _mm_loadu_ps(spectrum + k);
+    if (k == 0) return {re, _mm_setr_ps(0.0f, spectrum[2047], spectrum[2046], spectrum[2045])};
+    return {re, reversed(_mm_loadu_ps(spectrum + kFrameLength - 3 - k))};
+}
+inline void storeBins(float* spectrum, int k, Bins b) {
+    _mm_storeu_ps(spectrum + k, b.re);
+    if (k == 0) {
+        alignas(16) float im[4];
+        _mm_store_ps(im, b.im);
+        spectrum[2047] = im[1], spectrum[2046] = im[2], spectrum[2045] = im[3];
+    } else {
+        _mm_storeu_ps(spectrum + kFrameLength - 3 - k, reversed(b.im));
+    }
+}
+// m(k) = sqrt(Re^2 + Im^2); m(0) = |Re(0)|.
+inline __m128 magnitudes(const Bins& b, int k) {
+    __m128 m = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(b.re, b.re), _mm_mul_ps(b.im, b.im)));
+    if (k == 0) m = _mm_move_ss(m, _mm_andnot_ps(_mm_set_ss(-0.0f), b.re));
+    return m;
+}
+inline Bins scaled(const Bins& b, __m128 factor) {
+    return {_mm_mul_ps(b.re, factor), _mm_mul_ps(b.im, factor)};
+}
+
+// One-pole smoothing up and then down the bins, in place over values[0..1024]: y = keep y + take v.
+// The recurrence is serial, so it is run eight bins per step: with z the recurrence inside the eight bins
+// from zero, y(k + i) = z(i) + keep^(i + 1) y(k - 1). This regroups the sums, so the result differs from
+// the bin-by-bin form by a few units in the last place. Both channels go through one loop.
+struct Scan {
+    __m128 keep1, keep2, powers, powersBeyond, take;
+    Scan(float keep, float take) : keep1(splat(keep)), keep2(splat(keep * keep)), take(splat(take)) {
+        float power[8];
+        power[0] = keep;
+        for (int i = 1; i < 8; ++i)
+            power[i] = power[i - 1] * keep;
+        powers = _mm_loadu_ps(power);
+        powersBeyond = _mm_loadu_ps(power + 4);
+    }
+    // The recurrence over four values from zero.
+    __m128 local(__m128 values) const {
+        __m128 z = _mm_mul_ps(take, values);
+        z = _mm_add_ps(z, _mm_mul_ps(keep1, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(z), 4))));
+        return _mm_add_ps(z, _mm_mul_ps(keep2, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(z), 8))));
+    }
+    static __m128 last(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)); }
+    // first, second: eight inputs in the order of the recurrence; carry: y before them in every lane.
+    void step(__m128& first, __m128& second, __m128& carry) const {
+        const __m128 z1 = local(first);
+        const __m128 z2 = _mm_add_ps(local(second), _mm_mul_ps(powers, last(z1)));
+        first = _mm_add_ps(z1, _mm_mul_ps(powers, carry));
+        second = _mm_add_ps(z2, _mm_mul_ps(powersBeyond, carry));
+        carry = last(second);
+    }
+};
+
 void smoothAcrossBins(float* a, float* b, float keep, float take) {
+    const Scan scan(keep, take);
     a[kHalf] = a[kHalf - 1];
     b[kHalf] = b[kHalf - 1];
-    float ya = a[0];
-    float yb = b[0];
-    for (int k = 0; k < kHalf; ++k) {
-        ya = keep * ya + take * a[k];
-        yb = keep * yb + take * b[k];
-        a[k] = ya;
-        b[k] = yb;
+    __m128 carryA = splat(a[0]);
+    __m128 carryB = splat(b[0]);
+    for (int k = 0; k < kHalf; k += 8) {
+        __m128 a1 = _mm_loadu_ps(a + k), a2 = _mm_loadu_ps(a + k + 4);
+        __m128 b1 = _mm_loadu_ps(b + k), b2 = _mm_loadu_ps(b + k + 4);
+        scan.step(a1, a2, carryA);
+        scan.step(b1, b2, carryB);
+        _mm_storeu_ps(a + k, a1), _mm_storeu_ps(a + k + 4, a2);
+        _mm_storeu_ps(b + k, b1), _mm_storeu_ps(b + k + 4, b2);
     }
-    ya = a[kHalf];
-    yb = b[kHalf];
-    for (int k = kHalf; k >= 1; --k) {
-        ya = keep * ya + take * a[k];
-        yb = keep * yb + take * b[k];
-        a[k] = ya;
-        b[k] = yb;
+    // Down from bin 1024 to bin 1; bin 0 keeps its upward value.
+    carryA = splat(a[kHalf]);
+    carryB = splat(b[kHalf]);
+    for (int k = kHalf - 3; k >= 1; k -= 8) {
+        __m128 a1 = reversed(_mm_loadu_ps(a + k)), a2 = reversed(_mm_loadu_ps(a + k - 4));
+        __m128 b1 = reversed(_mm_loadu_ps(b + k)), b2 = reversed(_mm_loadu_ps(b + k - 4));
+        scan.step(a1, a2, carryA);
+        scan.step(b1, b2, carryB);
+        _mm_storeu_ps(a + k, reversed(a1)), _mm_storeu_ps(a + k - 4, reversed(a2));
+        _mm_storeu_ps(b + k, reversed(b1)), _mm_storeu_ps(b + k - 4, reversed(b2));
     }
 }
 
@@ -124,44 +194,81 @@ void ToneTable::update(float tone) {
 }
 
 void rotate(float* spectrum, const BinTable& table, float direction) {
-    // Bin 0 is real and every rotation is zero there.
-    for (int k = 1; k < kStageBins; ++k) {
-        const float c = table.cosDelta[k];
-        const float s = direction * table.sinDelta[k];
-        const float re = spectrum[k];
-        const float im = spectrum[kFrameLength - k];
-        spectrum[k] = re * c + im * s;
-        spectrum[kFrameLength - k] = im * c - re * s;
+    // Bin 0 is real and every rotation is zero there: its table entries (1, 0) turn it onto itself
+    // except for the sign of a zero, so it is put back.
+    const float bin0 = spectrum[0];
+    const __m128 turn = splat(direction);
+    for (int k = 0; k < kStageBins; k += 4) {
+        const Bins b = loadBins(spectrum, k);
+        const __m128 c = _mm_loadu_ps(table.cosDelta + k);
+        const __m128 s = _mm_mul_ps(turn, _mm_loadu_ps(table.sinDelta + k));
+        storeBins(spectrum, k,
+                  {_mm_add_ps(_mm_mul_ps(b.re, c), _mm_mul_ps(b.im, s)),
+                   _mm_sub_ps(_mm_mul_ps(b.im, c), _mm_mul_ps(b.re, s))});
     }
+    spectrum[0] = bin0;
 }
 
 namespace {
 
 void gateMask(const float* spectrum, float* mask, float c) {
-    for (int k = 0; k < kStageBins; ++k)
-        mask[k] = magnitude(spectrum, k) * c > 0.5f ? 1.0f : 1e-6f;
+    const __m128 c4 = splat(c), half = splat(0.5f), one = splat(1.0f), floor = splat(1e-6f);
+    for (int k = 0; k < kStageBins; k += 4) {
+        const __m128 open = _mm_cmpgt_ps(_mm_mul_ps(magnitudes(loadBins(spectrum, k), k), c4), half);
+        _mm_storeu_ps(mask + k, _mm_or_ps(_mm_and_ps(open, one), _mm_andnot_ps(open, floor)));
+    }
 }
 
-void applyMask(float* spectrum, const float* mask) {
-    for (int k = 0; k < kStageBins; ++k)
-        scaleBin(spectrum, k, mask[k]);
+void applyGains(float* spectrum, const float* gains) {
+    for (int k = 0; k < kStageBins; k += 4)
+        storeBins(spectrum, k, scaled(loadBins(spectrum, k), _mm_loadu_ps(gains + k)));
 }
 
 void magnitudes(const float* spectrum, float* out) {
-    for (int k = 0; k < kStageBins; ++k)
-        out[k] = magnitude(spectrum, k);
+    for (int k = 0; k < kStageBins; k += 4)
+        _mm_storeu_ps(out + k, magnitudes(loadBins(spectrum, k), k));
 }
 
-void emphasisePeaks(float* spectrum, const float* envelope, float amount) {
-    // The weight is zero up to bin 80, so those bins keep their magnitude.
-    for (int k = 81; k < kStageBins; ++k) {
-        const float m = magnitude(spectrum, k);
-        if (m == 0.0f) continue;
-        const float ramp = k < 160 ? static_cast<float>(k - 80) / 80.0f : 1.0f;
-        const double s = 0.5f * amount * ramp;
-        const double raised = std::max(0.0, m * (1.0 - s) + 4.0 * s * (m - 0.5 * envelope[k]));
-        scaleBin(spectrum, k, static_cast<float>(raised / m));
+// The weight ramp r(k): 0 up to bin 80, (k - 80) / 80 to bin 159, then 1.
+struct PeakRamp {
+    float r[kStageBins];
+    PeakRamp() {
+        for (int k = 0; k < kStageBins; ++k)
+            r[k] = k <= 80 ? 0.0f : k < 160 ? static_cast<float>(k - 80) / 80.0f : 1.0f;
     }
+};
+const PeakRamp peakRamp;
+
+// m' = max(0, m (1 - s) + 4 s (m - 0.5 A)) in double, two bins per register; factor m'/m.
+inline __m128d peakFactor(__m128 m4, __m128 s4, __m128 envelope4) {
+    const __m128d m = _mm_cvtps_pd(m4), s = _mm_cvtps_pd(s4), envelope = _mm_cvtps_pd(envelope4);
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128d raised = _mm_add_pd(
+        _mm_mul_pd(m, _mm_sub_pd(one, s)),
+        _mm_mul_pd(_mm_mul_pd(_mm_set1_pd(4.0), s), _mm_sub_pd(m, _mm_mul_pd(_mm_set1_pd(0.5), envelope))));
+    return _mm_div_pd(_mm_max_pd(raised, _mm_setzero_pd()), m);
+}
+
+// magnitude: m(k) of the spectrum as it stands, computed once for the envelope.
+void emphasisePeaks(float* spectrum, const float* magnitude, const float* envelope, float amount) {
+    // The weight is zero up to bin 80, so those bins keep their magnitude; bin 80 rides along and is put
+    // back.
+    const float re80 = spectrum[80], im80 = spectrum[kFrameLength - 80];
+    const __m128 halfAmount = splat(0.5f * amount);
+    for (int k = 80; k < kStageBins; k += 4) {
+        const Bins b = loadBins(spectrum, k);
+        const __m128 m = _mm_loadu_ps(magnitude + k);
+        const __m128 s = _mm_mul_ps(halfAmount, _mm_loadu_ps(peakRamp.r + k));
+        const __m128 e = _mm_loadu_ps(envelope + k);
+        const __m128d low = peakFactor(m, s, e);
+        const __m128d high = peakFactor(_mm_movehl_ps(m, m), _mm_movehl_ps(s, s), _mm_movehl_ps(e, e));
+        __m128 factor = _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
+        // A silent bin stays as it is (m'/m would be 0/0).
+        const __m128 silent = _mm_cmpeq_ps(m, _mm_setzero_ps());
+        factor = _mm_or_ps(_mm_and_ps(silent, splat(1.0f)), _mm_andnot_ps(silent, factor));
+        storeBins(spectrum, k, scaled(b, factor));
+    }
+    spectrum[80] = re80, spectrum[kFrameLength - 80] = im80;
 }
 
 } // namespace
@@ -171,43 +278,72 @@ void noiseReduction(float* left, float* right, float* scratchL, float* scratchR,
     gateMask(left, scratchL, c);
     gateMask(right, scratchR, c);
     smoothAcrossBins(scratchL, scratchR, 0.875f, 0.125f);
-    applyMask(left, scratchL);
-    applyMask(right, scratchR);
+    applyGains(left, scratchL);
+    applyGains(right, scratchR);
 }
 
 void clearness(float* left, float* right, float* scratchL, float* scratchR, float amount) {
-    magnitudes(left, scratchL);
-    magnitudes(right, scratchR);
+    float magnitudeL[kStageBins], magnitudeR[kStageBins];
+    magnitudes(left, magnitudeL);
+    magnitudes(right, magnitudeR);
+    std::memcpy(scratchL, magnitudeL, sizeof magnitudeL);
+    std::memcpy(scratchR, magnitudeR, sizeof magnitudeR);
     smoothAcrossBins(scratchL, scratchR, 0.95f, 0.05f);
-    emphasisePeaks(left, scratchL, amount);
-    emphasisePeaks(right, scratchR, amount);
+    emphasisePeaks(left, magnitudeL, scratchL, amount);
+    emphasisePeaks(right, magnitudeR, scratchR, amount);
 }
 
 void applyTone(float* spectrum, const ToneTable& table) {
-    for (int k = 0; k < kStageBins; ++k)
-        scaleBin(spectrum, k, table.gain[k]);
+    applyGains(spectrum, table.gain);
 }
 
 namespace {
 
-// 1e-6 + sum over k = 1..1023 of m(k) / sqrt(k).
-float bassLevel(const float* spectrum) {
-    float sum = 1e-6f;
-    for (int k = 1; k < kStageBins; ++k)
-        sum += magnitude(spectrum, k) / std::sqrt(static_cast<float>(k));
-    return sum;
+// sqrt(k) as a float, k = 0..1023.
+struct RootTable {
+    float root[kStageBins];
+    RootTable() {
+        for (int k = 0; k < kStageBins; ++k)
+            root[k] = std::sqrt(static_cast<float>(k));
+    }
+};
+const RootTable roots;
+
+// 1e-6 + sum over k = 1..1023 of m(k) / sqrt(k), added in order of k (both channels in one loop).
+void bassLevels(const float* left, const float* right, float* levels) {
+    alignas(16) float termsL[kStageBins], termsR[kStageBins];
+    for (int k = 0; k < kStageBins; k += 4) {
+        const __m128 root = _mm_loadu_ps(roots.root + k);
+        _mm_store_ps(termsL + k, _mm_div_ps(magnitudes(loadBins(left, k), k), root));
+        _mm_store_ps(termsR + k, _mm_div_ps(magnitudes(loadBins(right, k), k), root));
+    }
+    float sumL = 1e-6f, sumR = 1e-6f;
+    for (int k = 1; k < kStageBins; ++k) {
+        sumL += termsL[k];
+        sumR += termsR[k];
+    }
+    levels[0] = sumL, levels[1] = sumR;
 }
 
 void boostBass(float* spectrum, float headroom) {
     const float c = (1.0f - 1.0f / headroom) * 0.02f;
-    for (int k = 0; k < 50; ++k)
+    const __m128 c4 = splat(c), one = splat(1.0f);
+    // Bins 0..47 four at a time, then 48 and 49.
+    for (int k = 0; k < 48; k += 4) {
+        const __m128 offset = _mm_setr_ps(static_cast<float>(k - 50), static_cast<float>(k - 49),
+                                          static_cast<float>(k - 48), static_cast<float>(k - 47));
+        const __m128 gain = _mm_div_ps(one, _mm_add_ps(one, _mm_mul_ps(c4, offset)));
+        storeBins(spectrum, k, scaled(loadBins(spectrum, k), gain));
+    }
+    for (int k = 48; k < 50; ++k)
         scaleBin(spectrum, k, 1.0f / (1.0f + c * static_cast<float>(k - 50)));
 }
 
 } // namespace
 
 uint8_t dynamicFatBass(float* left, float* right, float amount) {
-    const float levels[2] = {bassLevel(left), bassLevel(right)};
+    float levels[2];
+    bassLevels(left, right, levels);
     float boost[2];
     float headroom[2];
     for (int ch = 0; ch < 2; ++ch) {

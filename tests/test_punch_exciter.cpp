@@ -106,29 +106,34 @@ TEST(Punch, ASineKeepsItsLevel) {
 }
 
 // Blocks of many sizes, a section count that changes between blocks, sections left idle and resumed.
+// Four lanes and, where the processor has AVX, eight.
 TEST(Punch, AgreesBitForBitWithTheChainRunSampleBySample) {
-    Punch fast, plain;
-    std::vector<float> fastL = uniformNoise(20000, 1), fastR = uniformNoise(20000, 2);
-    std::vector<float> plainL = fastL, plainR = fastR;
-    const int32_t blocks[] = {1, 7, 48, 49, 50, 512, 3, 1000};
-    const float punches[] = {1.0f, 0.3f, 0.0205f, 0.6f, 1.0f, 0.75f, 0.1f, 0.99f};
-    size_t at = 0;
-    for (int round = 0; at < fastL.size(); ++round) {
-        const int32_t n = std::min<int32_t>(blocks[round % 8], static_cast<int32_t>(fastL.size() - at));
-        const float lazerPunch = punches[(round / 3) % 8];
-        fast.process(&fastL[at], &fastR[at], n, lazerPunch, 48000.0f);
-        punchOneByOne(plain, &plainL[at], &plainR[at], n, Punch::sectionCount(lazerPunch),
-                      Punch::coefficient(48000.0f));
-        at += n;
+    for (bool avx : {false, true}) {
+        if (Punch::useAvx(avx) != avx) continue; // this processor has no AVX
+        Punch fast, plain;
+        std::vector<float> fastL = uniformNoise(20000, 1), fastR = uniformNoise(20000, 2);
+        std::vector<float> plainL = fastL, plainR = fastR;
+        const int32_t blocks[] = {1, 7, 48, 49, 50, 512, 3, 1000};
+        const float punches[] = {1.0f, 0.3f, 0.0205f, 0.6f, 1.0f, 0.75f, 0.1f, 0.99f};
+        size_t at = 0;
+        for (int round = 0; at < fastL.size(); ++round) {
+            const int32_t n = std::min<int32_t>(blocks[round % 8], static_cast<int32_t>(fastL.size() - at));
+            const float lazerPunch = punches[(round / 3) % 8];
+            fast.process(&fastL[at], &fastR[at], n, lazerPunch, 48000.0f);
+            punchOneByOne(plain, &plainL[at], &plainR[at], n, Punch::sectionCount(lazerPunch),
+                          Punch::coefficient(48000.0f));
+            at += n;
+        }
+        for (size_t i = 0; i < fastL.size(); ++i) {
+            ASSERT_EQ(fastL[i], plainL[i]) << i;
+            ASSERT_EQ(fastR[i], plainR[i]) << i;
+        }
+        for (int j = 0; j < kMaxPunchSections; ++j) {
+            EXPECT_EQ(fast.punchInL[j], plain.punchInL[j]);
+            EXPECT_EQ(fast.punchOutR[j], plain.punchOutR[j]);
+        }
     }
-    for (size_t i = 0; i < fastL.size(); ++i) {
-        ASSERT_EQ(fastL[i], plainL[i]) << i;
-        ASSERT_EQ(fastR[i], plainR[i]) << i;
-    }
-    for (int j = 0; j < kMaxPunchSections; ++j) {
-        EXPECT_EQ(fast.punchInL[j], plain.punchInL[j]);
-        EXPECT_EQ(fast.punchOutR[j], plain.punchOutR[j]);
-    }
+    Punch::useAvx(true);
 }
 
 TEST(Exciter, SwitchesOnAboveTwoPercent) {

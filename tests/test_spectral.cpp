@@ -421,6 +421,38 @@ TEST(SpectralProcessor, PhaseColumnMarksASilentChannel) {
                 1e-3f);
 }
 
+// The columns' polynomial logarithm and arc tangents against libm, from the reset state.
+TEST(SpectralProcessor, DisplayColumnsAgreeWithLibmForm) {
+    for (unsigned seed : {21u, 22u}) {
+        PathRig rig;
+        auto left = randomSpectrum(seed), right = randomSpectrum(seed + 10, 0.001f);
+        for (int k = 40; k < 60; ++k)
+            right[k] = right[kN - k] = 0.0f; // a quiet stretch on one side
+        rig.path->updateDisplayColumns(left.data(), right.data());
+        const auto column = [](const std::vector<float>& s, int bin) {
+            return bin >= 1024 ? std::sqrt(2.0f) * std::fabs(s[1024]) : binMagnitude(s, bin);
+        };
+        float pos = 6.0f;
+        for (int k = 0; k < kDisplayColumns; ++k, pos *= 1.0135f) {
+            const int i = static_cast<int>(pos), lower = std::min(i - 1, 1024), upper = std::min(i, 1024);
+            const float frac = pos - static_cast<float>(i);
+            const float a = column(left, lower) + column(right, lower),
+                        b = column(left, upper) + column(right, upper);
+            const float smooth =
+                0.8f * 400.0f + std::log(std::max(1e-8f, a * (1 - frac) + b * frac)) * 36.0f * -0.2f;
+            EXPECT_EQ(rig.path->feed.magDisp[k].load(), (1.0f + static_cast<float>(k) / 3.0f) * b) << k;
+            ASSERT_NEAR(rig.path->feed.smoothLog[k], smooth, 1e-4f) << k;
+            const auto imaginary = [&](const std::vector<float>& s) {
+                return upper >= 1024 ? s[1024] : s[kN - upper];
+            };
+            float phase =
+                std::atan2(left[upper], imaginary(left)) - std::atan2(right[upper], imaginary(right));
+            if (column(right, upper) < 1e-6f) phase = -1.57285f;
+            ASSERT_NEAR(rig.path->feed.phaseDisp[k].load(), phase, 2e-6f) << k;
+        }
+    }
+}
+
 TEST(SpectralProcessor, RotationTablesRebuiltOncePerChange) {
     PathRig rig;
     rig.params[kVirtualSurround] = 0.7f;

@@ -1,0 +1,148 @@
+// The split-radix butterflies, written once for one float or a vector of lanes, and the loop of the large
+// stages over any lane width. Names follow the published indices: the corner acts on i1..i4 of a group, the
+// middle on the same positions shifted by m/8, the twiddled butterfly on i1..i8 of its j.
+// Included by each instruction-set variant of the transform; the unnamed namespace keeps every variant's
+// copy its own.
+#pragma once
+
+#include <cstdint>
+
+namespace {
+
+constexpr float kSqrt2 = 1.4142135f;
+
+template <typename T> inline void forwardCorner(T& d1, T& d3, T& d4) {
+    const T t1 = d4 + d3;
+    d4 = d4 - d3;
+    d3 = d1 - t1;
+    d1 = d1 + t1;
+}
+
+template <typename T> inline void forwardMiddle(T& d0, T& d2, T& d3, T& d4) {
+    const T t1 = (d3 + d4) / kSqrt2;
+    const T t2 = (d3 - d4) / kSqrt2;
+    d4 = d2 - t1;
+    d3 = -d2 - t1;
+    d2 = d0 - t2;
+    d0 = d0 + t2;
+}
+
+template <typename T, typename W>
+inline void forwardTwiddled(T& d1, T& d2, T& d3, T& d4, T& d5, T& d6, T& d7, T& d8, W cc1, W ss1, W cc3,
+                            W ss3) {
+    const T t1 = d3 * cc1 + d7 * ss1;
+    const T t2 = d7 * cc1 - d3 * ss1;
+    const T u3 = d4 * cc3 + d8 * ss3;
+    const T u4 = d8 * cc3 - d4 * ss3;
+    const T t5 = t1 + u3;
+    const T t6 = t2 + u4;
+    const T t3 = t1 - u3;
+    const T t4 = t2 - u4;
+    d8 = d6 + t6;
+    d3 = t6 - d6;
+    d7 = -d2 - t3;
+    d4 = d2 - t3;
+    d6 = d1 - t5;
+    d1 = d1 + t5;
+    d2 = d5 + t4;
+    d5 = d5 - t4;
+}
+
+template <typename T> inline void inverseCorner(T& d1, T& d2, T& d3, T& d4) {
+    const T t1 = d1 - d3;
+    d1 = d1 + d3;
+    d2 = d2 * 2.0f;
+    d3 = t1 - 2.0f * d4;
+    d4 = t1 + 2.0f * d4;
+}
+
+template <typename T> inline void inverseMiddle(T& d0, T& d2, T& d3, T& d4) {
+    const T t1 = (d2 - d0) / kSqrt2;
+    const T t2 = (d4 + d3) / kSqrt2;
+    d0 = d0 + d2;
+    d2 = d4 - d3;
+    d3 = 2.0f * (-t2 - t1);
+    d4 = 2.0f * (-t2 + t1);
+}
+
+template <typename T, typename W>
+inline void inverseTwiddled(T& d1, T& d2, T& d3, T& d4, T& d5, T& d6, T& d7, T& d8, W cc1, W ss1, W cc3,
+                            W ss3) {
+    T t1 = d1 - d6;
+    d1 = d1 + d6;
+    T t2 = d5 - d2;
+    d5 = d5 + d2;
+    const T t3 = d8 + d3;
+    d6 = d8 - d3;
+    T t4 = d4 + d7;
+    d2 = d4 - d7;
+    const T t5 = t1 - t4;
+    t1 = t1 + t4;
+    t4 = t2 - t3;
+    t2 = t2 + t3;
+    d3 = t5 * cc1 + t4 * ss1;
+    d7 = -t4 * cc1 + t5 * ss1;
+    d4 = t1 * cc3 - t2 * ss3;
+    d8 = t2 * cc3 + t1 * ss3;
+}
+
+// Calls visit(group) for every L-shaped group of stage length m, in the published order.
+template <typename Visit> inline void forEachGroup(int64_t n, int64_t m, Visit visit) {
+    int64_t start = 0;
+    int64_t step = m << 1;
+    do {
+        for (int64_t group = start; group < n; group += step)
+            visit(group);
+        step <<= 1;
+        start = step - m;
+        step <<= 1;
+    } while (start < n);
+}
+
+// A stage whose m/8 is a multiple of the lane width, one group at a time, twiddled butterflies Lanes::kWidth
+// j at a time. The i1 side runs up through the group and the i5 side down, so the i5 side is loaded and
+// stored lane-reversed. The last block of lanes reaches j = m/8 + 1, whose positions are the middle
+// butterfly's: that one is computed first from the old values and written over the spare lane.
+// table[0..3]: cos a, sin a, cos 3a, sin 3a of twiddle j of stage m at index m/8 + j - 2.
+template <typename Lanes, bool isForward>
+void largeStage(float* data, int64_t n, int64_t m, const float* const* table) {
+    using V = typename Lanes::Vector;
+    constexpr int64_t width = Lanes::kWidth;
+    const int64_t m4 = m >> 2;
+    const int64_t m8 = m >> 3;
+    forEachGroup(n, m, [&](int64_t g) {
+        float* p = data + g;
+        float middle[4] = {p[m8], p[m8 + m4], p[m8 + 2 * m4], p[m8 + 3 * m4]};
+        if (isForward) {
+            forwardCorner(p[0], p[2 * m4], p[3 * m4]);
+            forwardMiddle(middle[0], middle[1], middle[2], middle[3]);
+        } else {
+            inverseCorner(p[0], p[m4], p[2 * m4], p[3 * m4]);
+            inverseMiddle(middle[0], middle[1], middle[2], middle[3]);
+        }
+        for (int64_t j = 2; j <= m8; j += width) {
+            const int64_t up = j - 1;                // i1 of the first lane
+            const int64_t down = m4 - j - width + 2; // i5 of the last lane
+            V d1 = Lanes::load(p + up), d2 = Lanes::load(p + up + m4);
+            V d3 = Lanes::load(p + up + 2 * m4), d4 = Lanes::load(p + up + 3 * m4);
+            V d5 = Lanes::reversed(Lanes::load(p + down)), d6 = Lanes::reversed(Lanes::load(p + down + m4));
+            V d7 = Lanes::reversed(Lanes::load(p + down + 2 * m4));
+            V d8 = Lanes::reversed(Lanes::load(p + down + 3 * m4));
+            const int64_t at = m8 + j - 2;
+            const V cc1 = Lanes::load(table[0] + at), ss1 = Lanes::load(table[1] + at);
+            const V cc3 = Lanes::load(table[2] + at), ss3 = Lanes::load(table[3] + at);
+            if (isForward)
+                forwardTwiddled(d1, d2, d3, d4, d5, d6, d7, d8, cc1, ss1, cc3, ss3);
+            else
+                inverseTwiddled(d1, d2, d3, d4, d5, d6, d7, d8, cc1, ss1, cc3, ss3);
+            Lanes::store(p + up, d1), Lanes::store(p + up + m4, d2);
+            Lanes::store(p + up + 2 * m4, d3), Lanes::store(p + up + 3 * m4, d4);
+            Lanes::store(p + down, Lanes::reversed(d5)), Lanes::store(p + down + m4, Lanes::reversed(d6));
+            Lanes::store(p + down + 2 * m4, Lanes::reversed(d7));
+            Lanes::store(p + down + 3 * m4, Lanes::reversed(d8));
+        }
+        p[m8] = middle[0], p[m8 + m4] = middle[1], p[m8 + 2 * m4] = middle[2], p[m8 + 3 * m4] = middle[3];
+    });
+}
+
+} // namespace
