@@ -88,7 +88,7 @@ const Request kRequests[] = {
     {"name before the start", effGetParamName, -1, 0, "", 0, "?", 7},
     {"display", effGetParamDisplay, 0, 0, "", 0, "50.0 %", 7},
     {"display of a fraction", effGetParamDisplay, 2, 0, "", 0, "29.0 %", 7},
-    {"display past the end", effGetParamDisplay, 40, 0, "", 0, "Error", 7},
+    {"display past the end", effGetParamDisplay, 35, 0, "", 0, "Error", 7},
     {"label", effGetParamLabel, 3, 0, "junk", 0, "", 7},
 };
 // Requests outside the table that act elsewhere (editor, rate, rename, close); every other one is ignored.
