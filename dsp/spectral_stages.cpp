@@ -64,7 +64,7 @@ inline Bins scaled(const Bins& b, __m128 factor) {
 // the bin-by-bin form by a few units in the last place. Both channels go through one loop.
 struct Scan {
     __m128 keep1, keep2, powers, powersBeyond, take;
-    Scan(float keep, float take) : keep1(splat(keep)), keep2(splat(keep * keep)), take(splat(take)) {
+    Scan(float keep, float share) : keep1(splat(keep)), keep2(splat(keep * keep)), take(splat(share)) {
         float power[8];
         power[0] = keep;
         for (int i = 1; i < 8; ++i)

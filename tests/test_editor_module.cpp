@@ -228,7 +228,7 @@ TEST_F(EditorInModule, MenuAndButtonTagsNeverReachTheHostAsEdits) {
 // Fills the analyser while audio runs on a thread of its own, as in a host.
 class AudioThread {
   public:
-    explicit AudioThread(PluginInstance& plugin) : plugin(plugin), thread([this] { run(); }) {}
+    explicit AudioThread(PluginInstance& instance) : plugin(instance), thread([this] { run(); }) {}
     ~AudioThread() {
         running = false;
         thread.join();
