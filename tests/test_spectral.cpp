@@ -152,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(AllRotations, RotationStage,
                                            RotationCase{"SilkyLeft", silkyDeltaLeft},
                                            RotationCase{"SilkyRight", silkyDeltaRight},
                                            RotationCase{"DiffuseCream", diffuseCreamDelta}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 // Straightforward noise gate: raw mask, smoothed up and down the bins.
 std::vector<float> referenceGateMask(const std::vector<float>& s, float amount) {
