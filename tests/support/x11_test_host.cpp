@@ -137,7 +137,7 @@ TestHostWindow::TestHostWindow(int width, int height) : width(width), height(hei
 }
 
 TestHostWindow::~TestHostWindow() {
-    xcb_destroy_window(connection, window);
+    if (window) xcb_destroy_window(connection, window);
     xcb_disconnect(connection);
 }
 
@@ -157,13 +157,10 @@ int TestHostWindow::children() {
     return count;
 }
 
-xcb_window_t TestHostWindow::firstChild() {
-    xcb_query_tree_reply_t* tree =
-        xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr);
-    xcb_window_t child = 0;
-    if (tree && xcb_query_tree_children_length(tree) > 0) child = xcb_query_tree_children(tree)[0];
-    std::free(tree);
-    return child;
+void TestHostWindow::destroy() {
+    xcb_destroy_window(connection, window);
+    window = 0;
+    sync();
 }
 
 unsigned drawablePixel(xcb_connection_t* connection, xcb_drawable_t drawable, int x, int y) {

@@ -38,8 +38,8 @@ class TestHostWindow {
     void* handle() const;
     void sync();
     int children();
-    // The first child window (the editor's), 0 when there is none.
-    xcb_window_t firstChild();
+    // Destroys the window as a host may do before it closes the editor.
+    void destroy();
     // One pixel of what the server shows in the window, 0xRRGGBB.
     unsigned pixel(int x, int y);
     // The window's content as the server holds it, written as a PNG; false when it could not be read.
