@@ -228,6 +228,8 @@ TEST_F(Editor, TheTopmostOfTwoOverlappingViewsTakesPointerAndClick) {
     ASSERT_FALSE(both.bound(editor->bypassButton->getViewSize()).isEmpty());
     CPoint at = centre(both);
     frame()->onMouseMoved(at, 0);
+    editor->idle();
+    EXPECT_FALSE(editor->tooltipSupport->isShowing()); // not before the pointer has rested
     std::this_thread::sleep_for(std::chrono::milliseconds(editor->tooltipSupport->getDelay() + 50));
     editor->idle();
     ASSERT_TRUE(editor->tooltipSupport->isShowing());

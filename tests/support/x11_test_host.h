@@ -25,8 +25,6 @@ bool runXdotool(const std::vector<std::string>& arguments);
 bool pumpUntil(const std::function<void()>& idle, const std::function<bool()>& condition,
                int milliseconds = 2000);
 
-// One pixel of what the server shows in a window or pixmap, 0xRRGGBB (0xffffffff when unreadable).
-unsigned drawablePixel(xcb_connection_t* connection, xcb_drawable_t drawable, int x, int y);
 // How many file descriptors this process has open (leak checks around open/close cycles).
 int openFileDescriptors();
 
