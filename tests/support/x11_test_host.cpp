@@ -1,13 +1,12 @@
 #include "x11_test_host.h"
 
-#include <dirent.h>
-
 #include <cairo.h>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -137,7 +136,7 @@ TestHostWindow::TestHostWindow(int windowWidth, int windowHeight) : width(window
 }
 
 TestHostWindow::~TestHostWindow() {
-    xcb_destroy_window(connection, window);
+    if (window) xcb_destroy_window(connection, window);
     xcb_disconnect(connection);
 }
 
@@ -157,19 +156,21 @@ int TestHostWindow::children() {
     return count;
 }
 
-xcb_window_t TestHostWindow::firstChild() {
-    xcb_query_tree_reply_t* tree =
-        xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr);
-    xcb_window_t child = 0;
-    if (tree && xcb_query_tree_children_length(tree) > 0) child = xcb_query_tree_children(tree)[0];
-    std::free(tree);
-    return child;
+void TestHostWindow::destroy() {
+    xcb_destroy_window(connection, window);
+    window = 0;
+    sync();
 }
 
-unsigned drawablePixel(xcb_connection_t* connection, xcb_drawable_t drawable, int x, int y) {
+int openFileDescriptors() {
+    const std::filesystem::directory_iterator entries("/proc/self/fd");
+    return static_cast<int>(std::distance(begin(entries), end(entries)));
+}
+
+unsigned TestHostWindow::pixel(int x, int y) {
     xcb_get_image_reply_t* image =
         xcb_get_image_reply(connection,
-                            xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable,
+                            xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window,
                                           static_cast<int16_t>(x), static_cast<int16_t>(y), 1, 1, ~0u),
                             nullptr);
     unsigned value = 0xffffffffu;
@@ -177,20 +178,6 @@ unsigned drawablePixel(xcb_connection_t* connection, xcb_drawable_t drawable, in
         value = *reinterpret_cast<const uint32_t*>(xcb_get_image_data(image)) & 0xffffff;
     std::free(image);
     return value;
-}
-
-int openFileDescriptors() {
-    int count = 0;
-    if (DIR* folder = opendir("/proc/self/fd")) {
-        while (readdir(folder))
-            ++count;
-        closedir(folder);
-    }
-    return count;
-}
-
-unsigned TestHostWindow::pixel(int x, int y) {
-    return drawablePixel(connection, window, x, y);
 }
 
 bool TestHostWindow::savePng(const std::string& path) {

@@ -25,8 +25,6 @@ bool runXdotool(const std::vector<std::string>& arguments);
 bool pumpUntil(const std::function<void()>& idle, const std::function<bool()>& condition,
                int milliseconds = 2000);
 
-// One pixel of what the server shows in a window or pixmap, 0xRRGGBB (0xffffffff when unreadable).
-unsigned drawablePixel(xcb_connection_t* connection, xcb_drawable_t drawable, int x, int y);
 // How many file descriptors this process has open (leak checks around open/close cycles).
 int openFileDescriptors();
 
@@ -38,8 +36,8 @@ class TestHostWindow {
     void* handle() const;
     void sync();
     int children();
-    // The first child window (the editor's), 0 when there is none.
-    xcb_window_t firstChild();
+    // Destroys the window as a host may do before it closes the editor.
+    void destroy();
     // One pixel of what the server shows in the window, 0xRRGGBB.
     unsigned pixel(int x, int y);
     // The window's content as the server holds it, written as a PNG; false when it could not be read.
