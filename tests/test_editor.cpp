@@ -67,7 +67,7 @@ struct Editor : ::testing::Test {
         frame()->onMouseUp(at, modifiers);
     }
     void key(long virt) {
-        CKeyCode code{0, virt, 0};
+        CKeyCode code{0, static_cast<unsigned char>(virt), 0};
         frame()->onKeyDown(code);
     }
     void newBlock() {
@@ -86,7 +86,9 @@ struct Editor : ::testing::Test {
         EXPECT_EQ(calls.back().opcode, audioMasterEndEdit);
         for (size_t i = 0; i < calls.size(); ++i) {
             EXPECT_EQ(calls[i].index, index) << i;
-            if (i > 0 && i + 1 < calls.size()) EXPECT_NEAR(calls[i].opt, values[i - 1], 1e-5) << i;
+            if (i > 0 && i + 1 < calls.size()) {
+                EXPECT_NEAR(calls[i].opt, values[i - 1], 1e-5) << i;
+            }
         }
         hostCalls.clear();
     }
@@ -105,8 +107,9 @@ TEST_F(Editor, ReopeningBuildsEveryRowOfTheTableWithTheEffectsProgramValuesAndHe
         const ControlPlace& place = kEditorLayout[i];
         const CRect size = frame()->getView(i)->getViewSize();
         EXPECT_EQ(size.getTopLeft(), CPoint(place.left, place.top)) << i;
-        if (place.width)
+        if (place.width) {
             EXPECT_EQ(size.getWidth() * 1000 + size.getHeight(), place.width * 1000 + place.height);
+        }
         if (place.kind == ControlKind::Knob || place.kind == ControlKind::Switch) {
             ASSERT_EQ(editor->parameterControls[place.tag], frame()->getView(i)) << i;
             EXPECT_EQ(editor->parameterControls[place.tag]->getValue(), effect->getParameter(place.tag));
@@ -116,7 +119,9 @@ TEST_F(Editor, ReopeningBuildsEveryRowOfTheTableWithTheEffectsProgramValuesAndHe
         ASSERT_EQ(frame()->getView(i)->getAttribute(kCViewTooltipAttribute, sizeof text, text, length),
                   place.helpText != kNoHelp)
             << i;
-        if (place.helpText != kNoHelp) EXPECT_STREQ(text, tooltexts[place.helpText]) << i;
+        if (place.helpText != kNoHelp) {
+            EXPECT_STREQ(text, tooltexts[place.helpText]) << i;
+        }
     }
     EXPECT_EQ(editor->parameterControls[kVolume]->getValue(), 0.125f);
     ASSERT_EQ(editor->programList->getNbEntries(), kNumPrograms);
@@ -147,9 +152,10 @@ TEST_F(Editor, IdleLightsTheBassMeterFromTheBottomAndRedrawsTheAnalyserOnlyForNe
         editor->idle();
         int light = 0; // the table lists the lights from the bottom; a lit one shows its first frame
         for (int i = 0; i < kNumControls; ++i)
-            if (kEditorLayout[i].kind == ControlKind::Led || kEditorLayout[i].kind == ControlKind::RedLed)
+            if (kEditorLayout[i].kind == ControlKind::Led || kEditorLayout[i].kind == ControlKind::RedLed) {
                 EXPECT_EQ(static_cast<CControl*>(frame()->getView(i))->getValue(), light++ < lit ? 0 : 1)
                     << lit;
+            }
         EXPECT_EQ(light, kNumLeds);
     }
     const unsigned long redraws = frame()->getRedrawCount();
@@ -283,9 +289,10 @@ TEST_F(Editor, FileMenuEntriesRunTheCommandsTheirTitlesName) {
             for (const std::string& argument : file ? runs.back() : std::vector<std::string>())
                 arguments += argument + " ";
             EXPECT_EQ(arguments.find("--save") != std::string::npos, title.rfind("Save", 0) == 0) << title;
-            if (file)
+            if (file) {
                 EXPECT_NE(arguments.find(title.find("bank") != std::string::npos ? "fxb" : "fxp"),
                           std::string::npos);
+            }
         }
     }
     FakeDialogProgram browser("xdg-open");
@@ -325,8 +332,9 @@ TEST_F(Editor, SpectrumDarkensEachColumnUpToItsLevelAndMoreFaintlyUpToItsPeak) {
         newBlock();
         for (int y = 0; y < height; ++y) {
             const double kept = y > level + 1 ? 127.0 / 255 : y > peak + 1 && y < level - 1 ? 191.0 / 255 : 1;
-            if (kept < 1 || y < peak - 1)
+            if (kept < 1 || y < peak - 1) {
                 EXPECT_NEAR(brightness(image, left + x, top + y), rest[0][y] * kept, 5);
+            }
             EXPECT_EQ(brightness(image, left + x + 1, top + y), rest[1][y]) << y; // the next column
         }
         feed().levelDisp[x].store(400.0f);

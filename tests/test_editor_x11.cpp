@@ -87,7 +87,9 @@ TEST_F(EditorX11, TheUserDragsAKnobTogglesASwitchAndChoosesAProgramInTheHostsWin
     EXPECT_EQ(calls.back().opcode, audioMasterEndEdit);
     for (size_t i = 0; i < calls.size(); ++i) {
         EXPECT_EQ(calls[i].index, kVolume);
-        if (i > 0 && i < 5) EXPECT_NEAR(calls[i].opt, std::min(1.0f, before + 0.05f * i), 1e-4) << i;
+        if (i > 0 && i < 5) {
+            EXPECT_NEAR(calls[i].opt, std::min(1.0f, before + 0.05f * i), 1e-4) << i;
+        }
     }
 
     plugin->clearCalls();
