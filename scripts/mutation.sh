@@ -3,7 +3,8 @@
 # tree; rebuilds incrementally, runs the test suite and prints each mutant's fate, then `killed K of N`.
 # Usage: bash scripts/mutation.sh [FILTER]   (FILTER: only mutants whose line contains this text)
 # Environment: MUTATION_DIR (scratch folder, default /tmp/lumeric-mutation), MUTATION_TIMEOUT (seconds per
-# test, default 300), MUTANTS (list file, default scripts/mutants.txt).
+# test, default 300), MUTANTS (list file, default scripts/mutants.txt), MUTATION_CTEST (extra ctest
+# arguments, e.g. "-E memcheck" to leave out the slow valgrind runs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
@@ -11,6 +12,7 @@ scratch=${MUTATION_DIR:-/tmp/lumeric-mutation}
 list=${MUTANTS:-$top/scripts/mutants.txt}
 filter=${1:-}
 timeout=${MUTATION_TIMEOUT:-300}
+read -r -a extra <<<"${MUTATION_CTEST:-}"
 
 bash scripts/install-deps.sh
 mkdir -p "$scratch/src"
@@ -55,7 +57,7 @@ EOF
     fi
     if ! cmake --build "$scratch/build" -j"$(nproc)" >"$scratch/mutant-build.log" 2>&1; then
         echo "NO BUILD  $label (not counted)"
-    elif (cd "$scratch/build" && ctest -j"$(nproc)" --timeout "$timeout" --stop-on-failure \
+    elif (cd "$scratch/build" && ctest -j"$(nproc)" --timeout "$timeout" --stop-on-failure "${extra[@]}" \
         >"$scratch/mutant-test.log" 2>&1); then
         total=$((total + 1))
         echo "SURVIVED  $label"
