@@ -24,7 +24,7 @@ if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=cc
 cmake -S "$scratch/src" -B "$scratch/build" -DCMAKE_BUILD_TYPE=Release -DLUMERIC_BENCH=OFF "${launcher[@]}" >/dev/null
 echo "building the unmutated tree ..."
 cmake --build "$scratch/build" -j"$(nproc)" >"$scratch/build.log" 2>&1 || { tail -20 "$scratch/build.log"; exit 1; }
-(cd "$scratch/build" && ctest -j"$(nproc)" --timeout "$timeout" >"$scratch/clean.log" 2>&1) ||
+(cd "$scratch/build" && ctest -j"$(nproc)" --timeout "$timeout" "${extra[@]}" >"$scratch/clean.log" 2>&1) ||
     { echo "the unmutated suite fails; see $scratch/clean.log"; exit 1; }
 
 killed=0
