@@ -73,14 +73,14 @@ AudioPath::RateClass AudioPath::classifyRate(float rate) {
 // A host may store any float; the stages read values outside 0..1 as the nearer end and NaN as 0, so that
 // none designs a filter from them whose state would outlive the bad value.
 void AudioPath::snapshotParams(float* p) const {
-    for (int i = 0; i < kNumParams; ++i) {
+    for (int i = 0; i < kNumPathSettings; ++i) {
         const float value = params[i].load(std::memory_order_relaxed);
         p[i] = value >= 0.0f ? (value <= 1.0f ? value : 1.0f) : 0.0f;
     }
 }
 
 int32_t AudioPath::pathDelay() const {
-    float p[kNumParams];
+    float p[kNumPathSettings];
     snapshotParams(p);
     if (p[kBypass] > 0.5f || !isSpectralActive(p)) return 0;
     switch (rateClass()) {
@@ -103,7 +103,7 @@ void AudioPath::processReplacing(float** inputs, float** outputs, int32_t sample
     if (left != inputs[0]) std::memmove(left, inputs[0], bytes);
     if (right != inputs[1]) std::memmove(right, inputs[1], bytes);
 
-    float p[kNumParams];
+    float p[kNumPathSettings];
     snapshotParams(p);
     if (p[kBypass] > 0.5f) return;
 

@@ -10,8 +10,8 @@
 #include "dsp/loudness.h"
 #include "dsp/punch.h"
 #include "dsp/spectral_stages.h"
+#include "dsp/path_settings.h"
 #include "dsp/three_band.h"
-#include "engine/parameter_ids.h"
 
 constexpr int kSpectralBlock = 256;      // samples per spectral call
 constexpr int kFrameSlots = 8;           // overlap-add ring
@@ -20,7 +20,7 @@ constexpr int32_t kHalfRateDelay = 1535; // 767 half-rate samples in host sample
 
 class AudioPath {
   public:
-    // params: the effect's 35 current values, written by other threads.
+    // params: the current values of the kNumPathSettings settings, written by other threads.
     explicit AudioPath(const std::atomic<float>* params);
 
     // Host rate as given; sampleRateInt follows it truncated to whole hertz.

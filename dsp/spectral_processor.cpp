@@ -31,7 +31,7 @@ void fillFrame(float* frame, const float* previous, const float* current) {
 } // namespace
 
 void AudioPath::processBlock44100LR(bool resynthesis) {
-    float p[kNumParams];
+    float p[kNumPathSettings];
     snapshotParams(p);
     runSpectralBlock(resynthesis, p);
 }

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "dsp/all_finite.h"
-#include "engine/parameter_ids.h"
+#include "dsp/path_settings.h"
 
 namespace {
 

@@ -8,7 +8,7 @@ constexpr int kBandDelayMask = 4095;
 
 class ThreeBand {
   public:
-    // params: a snapshot of the effect's 35 values. True when any of the nine controls is off-centre.
+    // params: a snapshot of the path settings. True when any of the nine controls is off-centre.
     static bool isActive(const float* params);
     // f = 2 sin(3.1457 fc / rate), fc = 500 + 2000 MidFreq^2 Hz, limited to 0..1: beyond 1 the poles of the
     // filter move back out towards the unit circle, which they cross at sqrt(5) - 1.

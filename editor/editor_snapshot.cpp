@@ -8,22 +8,23 @@
 #include "editor/wavedisplay.h"
 #include "engine/px_audio.h"
 
-bool writeEditorSnapshot(PxAudio& effect, int displayMode, const std::string& pngPath, std::string* error) {
+bool writeEditorSnapshot(PxAudio& effect, AnalyserMode mode, const std::string& pngPath, std::string* error) {
     auto fail = [&](const std::string& message) {
         if (error) *error = message;
         return false;
     };
-    if (displayMode != 0 && displayMode != 1) return fail("display mode must be 0 (spectrum) or 1 (scope)");
+    if (mode != AnalyserMode::Spectrum && mode != AnalyserMode::Scope)
+        return fail("display mode must be 0 (spectrum) or 1 (scope)");
     if (pngPath.empty()) return fail("no file name for the snapshot");
     // An editor of its own, so that a window the host has open stays untouched.
     PxEditor editor(&effect);
     editor.open(nullptr);
     CFrame* frame = editor.getFrame();
     if (!frame || !editor.waveDisplay) return fail("the editor could not be built");
-    editor.waveDisplay->displayMode = static_cast<uint8_t>(displayMode);
+    editor.waveDisplay->displayMode = mode;
     editor.idle();
     // The scope's trails grow by one step per draw: draw until they are full length.
-    for (int step = 1; displayMode == 1 && step < Wavedisplay::kTrailDrawn; ++step) {
+    for (int step = 1; mode == AnalyserMode::Scope && step < Wavedisplay::kTrailDrawn; ++step) {
         editor.waveDisplay->setDirty(true);
         frame->redrawDirty();
     }

@@ -4,8 +4,10 @@
 
 #include <string>
 
+#include "editor/analyser_mode.h"
+
 class PxAudio;
 
-// displayMode 0 shows the spectrum analyser, 1 the phase scope (its trails drawn out to full length from
-// the current feed). The PNG is written to a temporary file and renamed; false with a message on failure.
-bool writeEditorSnapshot(PxAudio& effect, int displayMode, const std::string& pngPath, std::string* error);
+// The scope's trails are drawn out to full length from the current feed. The PNG is written to a temporary
+// file and renamed; false with a message on failure.
+bool writeEditorSnapshot(PxAudio& effect, AnalyserMode mode, const std::string& pngPath, std::string* error);

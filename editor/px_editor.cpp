@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "editor/editor_controls.h"
 #include "editor/tooltexts.h"
 #include "editor/wavedisplay.h"
 #include "engine/editor_link.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-constexpr int kKnobFrames = 256;
 constexpr int kProgramNameBuffer = 256;
 
 long clampProgram(long program) {
@@ -37,27 +37,18 @@ void setProgramListDirty(AEffEditor* editor) {
 PxEditor::PxEditor(AudioEffect* effect) : AEffGUIEditor(effect) {
     printLog("PxEditor::PxEditor start");
     programListDirty.store(false, std::memory_order_relaxed);
-    bmpBackground = new CBitmap(128);
-    bmpKnob = new CBitmap(130);
-    bmpAbout = new CBitmap(132);
-    bmpLed = new CBitmap(134);
-    bmpLedRed = new CBitmap(135);
-    bmpButton = new CBitmap(139);
     rect.top = 0;
     rect.left = 0;
-    rect.bottom = static_cast<int16_t>(bmpBackground->getHeight());
-    rect.right = static_cast<int16_t>(bmpBackground->getWidth());
+    rect.bottom = static_cast<int16_t>(bitmaps.background->getHeight());
+    rect.right = static_cast<int16_t>(bitmaps.background->getWidth());
     lastDisplayCounter = 0;
     printLog("PxEditor::PxEditor end");
 }
 
 PxEditor::~PxEditor() {
     printLog("PxEditor::~PxEditor start");
-    // Views of a window still open hold their own references; the base destructor deletes the frame.
-    for (CBitmap** bitmap : {&bmpBackground, &bmpKnob, &bmpAbout, &bmpLed, &bmpLedRed, &bmpButton}) {
-        if (*bitmap) (*bitmap)->forget();
-        *bitmap = nullptr;
-    }
+    // Then the bitmaps are released (views of a window still open hold their own references), and the base
+    // destructor deletes the frame.
     printLog("PxEditor::~PxEditor end");
 }
 
@@ -65,29 +56,66 @@ PxAudio* PxEditor::audio() const {
     return static_cast<PxAudio*>(effect);
 }
 
-void PxEditor::addKnob(int x, int y, CKnob*& knob, int tag) {
-    const CCoord width = bmpKnob->getWidth();
-    const CCoord height = static_cast<long>(bmpKnob->getHeight()) / kKnobFrames;
-    CRect size(x - 21, y, x - 21 + width, y + height);
-    knob = new CAnimKnob(size, this, tag, kKnobFrames, width, bmpKnob, CPoint(x - 21, y));
-    knob->setTransparency(true);
-    knob->setValue(audio()->getParameter(tag));
-    frame->addView(knob);
+void PxEditor::addControl(const ControlPlace& place) {
+    CControl* control = createControl(place, bitmaps, this);
+    switch (place.kind) {
+    case ControlKind::ProgramList: {
+        programList = static_cast<COptionMenu*>(control);
+        fillProgramList();
+        const long current = audio()->getProgram() % kNumPrograms;
+        programList->setCurrent(current, true);
+        programList->checkEntryAlone(current);
+        break;
+    }
+    case ControlKind::FileMenu: {
+        fileMenu = static_cast<COptionMenu*>(control);
+        const std::string visit = std::string("Visit ") + kWebSiteHost;
+        for (const char* entry : {"Load preset", "Load bank", "-", "Save preset", "Save bank", "-",
+                                  "Init preset", "-", visit.c_str()})
+            fileMenu->addEntry(entry);
+        break;
+    }
+    case ControlKind::Knob:
+        *std::find(std::begin(knobs), std::end(knobs), nullptr) = static_cast<CKnob*>(control);
+        control->setValue(audio()->getParameter(place.tag));
+        parameterControls[place.tag] = control;
+        break;
+    case ControlKind::Switch:
+        (place.tag == kBypass ? bypassButton : monoButton) = static_cast<COnOffButton*>(control);
+        parameterControls[place.tag] = control;
+        break;
+    case ControlKind::Button:
+        kickButtonWithTag(place.tag) = static_cast<CKickButton*>(control);
+        break;
+    case ControlKind::Led:
+    case ControlKind::RedLed:
+        *std::find(std::begin(leds), std::end(leds), nullptr) = static_cast<COnOffButton*>(control);
+        break;
+    case ControlKind::Analyser: {
+        const DisplayFeed& feed = audio()->displayFeed();
+        waveDisplay = new Wavedisplay(controlRect(place, nullptr), bitmaps.background, feed.levelDisp,
+                                      feed.phaseDisp, feed.peakDisp, feed.magDisp);
+        frame->addView(waveDisplay);
+        return;
+    }
+    case ControlKind::AboutScreen:
+        aboutScreen = static_cast<CSplashScreen*>(control);
+        break;
+    }
+    frame->addView(control);
 }
 
-void PxEditor::addOnOffButton(int x, int y, COnOffButton*& button, long tag) {
-    CRect size(x - 9, y - 9, x - 9 + bmpButton->getWidth(), y - 9 + bmpButton->getHeight() / 2);
-    button = new COnOffButton(size, this, tag, bmpButton, 0);
-    button->setTransparency(true);
-    frame->addView(button);
-}
-
-void PxEditor::addKickButton(int x, int y, CKickButton*& button, long tag) {
-    CRect size(x - 9, y - 9, x - 9 + bmpButton->getWidth(), y - 9 + bmpButton->getHeight() / 2);
-    // Reports once per click, on the release.
-    button = new CKickButton(size, this, tag, bmpButton, CPoint(0, 0));
-    button->setTransparency(true);
-    frame->addView(button);
+CKickButton*& PxEditor::kickButtonWithTag(int tag) {
+    switch (tag) {
+    case kTagSpectrum:
+        return spectrumButton;
+    case kTagScope:
+        return scopeButton;
+    case kTagPreviousProgram:
+        return prevProgramButton;
+    default:
+        return nextProgramButton;
+    }
 }
 
 void PxEditor::fillProgramList() {
@@ -110,77 +138,24 @@ bool PxEditor::open(void* ptr) {
         frame = nullptr;
         forgetViews();
     }
-    const CRect whole(0, 0, bmpBackground->getWidth(), bmpBackground->getHeight());
+    const CRect whole(0, 0, bitmaps.background->getWidth(), bitmaps.background->getHeight());
     frame = new CFrame(whole, ptr, this);
     frame->setMouseEnabled(true);
     frame->setMouseableArea(whole);
     AEffGUIEditor::open(ptr);
-    frame->setBackground(bmpBackground);
+    frame->setBackground(bitmaps.background);
 
-    programList =
-        new COptionMenu(CRect(53, 57, 295, 94), this, kTagProgramList, nullptr, nullptr, kCheckStyle);
-    programList->setTransparency(true);
-    programList->setTextTransparency(true);
-    programList->setFont(kNormalFontVeryBig);
-    programList->setFontColor(CColor{0, 0, 0, 128});
-    programList->setNbItemsPerColumn(32);
-    programList->setHoriAlign(kCenterText);
-    fillProgramList();
-    const long current = audio()->getProgram() % kNumPrograms;
-    programList->setCurrent(current, true);
-    programList->checkEntryAlone(current);
-    frame->addView(programList);
-
-    fileMenu = new COptionMenu(CRect(294, 11, 348, 27), this, kTagFileMenu, nullptr, nullptr,
-                               kPopupStyle | kNoTextStyle | kNoDrawStyle);
-    fileMenu->setTransparency(true);
-    fileMenu->setTextTransparency(true);
-    const std::string visit = std::string("Visit ") + kWebSiteHost;
-    for (const char* entry : {"Load preset", "Load bank", "-", "Save preset", "Save bank", "-", "Init preset",
-                              "-", visit.c_str()})
-        fileMenu->addEntry(entry);
-    frame->addView(fileMenu);
-
-    for (int k = 0; k < kNumKnobs; ++k) {
-        addKnob(kKnobPlaces[k].x, kKnobPlaces[k].y, knobs[k], kKnobPlaces[k].parameter);
-        parameterControls[kKnobPlaces[k].parameter] = knobs[k];
-    }
-    addOnOffButton(351, 11, bypassButton, kBypass);
-    addOnOffButton(323, 266, monoButton, kMono);
-    parameterControls[kBypass] = bypassButton;
-    parameterControls[kMono] = monoButton;
-
-    addKickButton(688, 267, spectrumButton, kTagSpectrum);
-    addKickButton(745, 267, scopeButton, kTagScope);
-    addKickButton(181, 11, prevProgramButton, kTagPreviousProgram);
-    addKickButton(239, 11, nextProgramButton, kTagNextProgram);
-
-    for (int i = 0; i < kNumLeds; ++i) {
-        CBitmap* bitmap = i < kNumLeds - 1 ? bmpLed : bmpLedRed;
-        const CCoord top = 85 - 14 * i;
-        CRect size(501, top, 501 + bitmap->getWidth(), top + bitmap->getHeight() / 2);
-        leds[i] = new COnOffButton(size, this, kTagLed, bitmap, 0);
-        leds[i]->setTransparency(true);
-        frame->addView(leds[i]);
-    }
+    for (const ControlPlace& place : kEditorLayout)
+        addControl(place);
 
     // Owned by the frame from here on.
     tooltipSupport = new CTooltipSupport(frame, nullptr, 1000);
-    for (int i = 0; i < kNumUsedParams; ++i) {
-        if (parameterControls[i])
-            parameterControls[i]->setAttribute(
-                kCViewTooltipAttribute, static_cast<long>(std::strlen(tooltexts[i]) + 1), tooltexts[i]);
+    for (const ControlPlace& place : kEditorLayout) {
+        if (place.helpText == kNoHelp) continue;
+        const char* text = tooltexts[place.helpText];
+        parameterControls[place.tag]->setAttribute(kCViewTooltipAttribute,
+                                                   static_cast<long>(std::strlen(text) + 1), text);
     }
-
-    const DisplayFeed& feed = audio()->displayFeed();
-    waveDisplay = new Wavedisplay(CRect(407, 295, 784, 514), bmpBackground, feed.levelDisp, feed.phaseDisp,
-                                  feed.peakDisp, feed.magDisp);
-    frame->addView(waveDisplay);
-
-    const CRect aboutImage(0, 0, bmpAbout->getWidth(), bmpAbout->getHeight());
-    aboutScreen =
-        new CSplashScreen(CRect(392, 515, 828, 554), this, kTagAbout, bmpAbout, aboutImage, CPoint(0, 0));
-    frame->addView(aboutScreen);
 
     openComplete.store(true, std::memory_order_release);
     for (int i = 0; i < kNumParams; ++i)
@@ -291,11 +266,11 @@ void PxEditor::valueChanged(CControl* control) {
         break;
     }
     case kTagSpectrum:
-        waveDisplay->displayMode = 0;
+        waveDisplay->displayMode = AnalyserMode::Spectrum;
         control->setDirty(true);
         break;
     case kTagScope:
-        waveDisplay->displayMode = 1;
+        waveDisplay->displayMode = AnalyserMode::Scope;
         control->setDirty(true);
         break;
     case kTagFileMenu:

@@ -8,24 +8,12 @@
 #include <thread>
 
 #include "engine/parameter_ids.h"
-#include "editor/knob_places.h"
+#include "editor/editor_controls.h"
 #include "gui/vstgui.h"
-#include "gui/aeffguieditor.h"
+#include "editor/aeffguieditor.h"
 
 class PxAudio;
 class Wavedisplay;
-
-// Tags of the controls that are not parameters.
-enum EditorTag {
-    kTagProgramList = 100,
-    kTagNextProgram = 101,
-    kTagPreviousProgram = 102,
-    kTagSpectrum = 103,
-    kTagScope = 104,
-    kTagFileMenu = 105,
-    kTagAbout = 106,
-    kTagLed = 300,
-};
 
 // Entries of the file menu, by index (separators included).
 enum FileMenuEntry {
@@ -37,20 +25,23 @@ enum FileMenuEntry {
     kVisitWebSite = 8,
 };
 
-constexpr int kNumLeds = 5;
-
 class PxEditor : public AEffGUIEditor, public CControlListener {
   public:
+    // --- the effect's thread: created with the effect, deleted by effClose (host's UI thread) ---
     explicit PxEditor(AudioEffect* effect);
     ~PxEditor() override;
 
+    // --- host's UI thread: the thread that opened the window is the only one touching the views ---
     bool open(void* ptr) override;
     void close() override;
     void idle() override;
     bool onKeyDown(VstKeyCode& keyCode) override;
-    void setParameter(VstInt32 index, float value) override;
     void valueChanged(CControl* control) override;
 
+    // --- any thread: the effect's parameter echo; from other threads it waits for idle ---
+    void setParameter(VstInt32 index, float value) override;
+
+    // --- host's UI thread (the file menu) ---
     // The preset file commands of the file menu; each runs a file dialog and waits for it.
     bool fxpLoad();
     bool fxbLoad();
@@ -62,7 +53,8 @@ class PxEditor : public AEffGUIEditor, public CControlListener {
     void fxbSaveBytesToBuf(unsigned char* buffer, size_t* size);
     bool fxbLoadBytesFromBuf(const unsigned char* image, size_t length);
 
-    // Set by the effect (any thread) when program names or the current program changed.
+    // --- any thread ---
+    // Set by the effect when program names or the current program changed.
     void markProgramListDirty() { programListDirty.store(true, std::memory_order_relaxed); }
     bool isProgramListDirty() const { return programListDirty.load(std::memory_order_relaxed); }
     bool isOpenComplete() const { return frame && openComplete.load(std::memory_order_acquire); }
@@ -86,19 +78,13 @@ class PxEditor : public AEffGUIEditor, public CControlListener {
 
   private:
     PxAudio* audio() const;
-    void addKnob(int x, int y, CKnob*& knob, int tag);
-    void addOnOffButton(int x, int y, COnOffButton*& button, long tag);
-    void addKickButton(int x, int y, CKickButton*& button, long tag);
+    void addControl(const ControlPlace& place);
+    CKickButton*& kickButtonWithTag(int tag);
     void fillProgramList();
     void runFileMenuCommand(long entry);
     void forgetViews();
 
-    CBitmap* bmpBackground = nullptr;
-    CBitmap* bmpKnob = nullptr;
-    CBitmap* bmpAbout = nullptr;
-    CBitmap* bmpLed = nullptr;
-    CBitmap* bmpLedRed = nullptr;
-    CBitmap* bmpButton = nullptr;
+    EditorBitmaps bitmaps;
     uint64_t lastDisplayCounter = 0;
     std::atomic<bool> programListDirty{false};
     // Published with release/acquire: the echo may come on another thread and must see the finished views.

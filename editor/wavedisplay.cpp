@@ -78,7 +78,7 @@ void Wavedisplay::draw(CDrawContext* context) {
     offscreen.setDrawMode(kAntialias);
     offscreen.setFontColor(CColor{0, 0, 0, 128});
     offscreen.setFont(kNormalFont, 10, 0);
-    if (displayMode == 0)
+    if (displayMode == AnalyserMode::Spectrum)
         drawSpectrum(&offscreen, w, h);
     else
         drawScope(&offscreen, w, h);

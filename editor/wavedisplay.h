@@ -1,10 +1,11 @@
-// The analyser view: a spectrum (mode 0) or a phase scope with drifting coloured trails (any other mode),
+// The analyser view: a spectrum or a phase scope with drifting coloured trails,
 // painted from the display feed the audio path publishes.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
+#include "editor/analyser_mode.h"
 #include "gui/cview.h"
 
 class CBitmap;
@@ -25,8 +26,8 @@ class Wavedisplay : public CView {
     void changebackground(CBitmap* background) { backdrop = background; }
     void draw(CDrawContext* context) override;
 
-    // 0 spectrum analyser, anything else phase scope; the editor writes it directly.
-    uint8_t displayMode = 0;
+    // The editor writes it directly.
+    AnalyserMode displayMode = AnalyserMode::Spectrum;
 
   private:
     void drawSpectrum(CDrawContext* context, int w, int h);

@@ -1,35 +1,11 @@
-// Parameter indices, shared by the engine, the audio path, the editor and the tools.
+// Parameter indices, shared by the engine, the editor and the tools. The first parameters are the audio
+// path's settings in their order, so the engine hands its values to the path as they are.
 #pragma once
 
-enum ParameterIndex {
-    kVolume = 0,
-    kBypass,
-    kDynamicFatBass,
-    kLoudnessMix,
-    kLoudnessBassBoost,
-    kTone,
-    kVirtualSurround,
-    kSilkySurround,
-    kLazerPunch,
-    kDiffuseCream,
-    kExciterMix,
-    kExciterFreq,
-    kClearness,
-    kNoiseReduction,
-    kEqLow,
-    kEqMid,
-    kEqHigh,
-    kLowWidener,
-    kMidWidener,
-    kHighWidener,
-    kLowDelay,
-    kMidDelay,
-    kHighDelay,
-    kMidFreq,
-    kMono,
-    kFirstReserved, // 25..34 are reserved and read by nothing
-    kNumParams = 35,
-};
+#include "dsp/path_settings.h"
 
+constexpr int kFirstReserved = kNumPathSettings; // 25..34 are reserved and read by nothing
+constexpr int kNumParams = 35;
+static_assert(kFirstReserved <= kNumParams, "the path settings are parameters");
 constexpr int kNumPrograms = 128;
 constexpr int kNumUsedParams = kFirstReserved;

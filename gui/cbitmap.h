@@ -17,9 +17,6 @@ class CBitmap : public CBaseObject {
 
     // Draws the part of the image that starts at offset into rect.
     void draw(CDrawContext* context, const CRect& rect, const CPoint& offset = CPoint(0, 0));
-    void drawTransparent(CDrawContext* context, const CRect& rect, const CPoint& offset = CPoint(0, 0)) {
-        draw(context, rect, offset);
-    }
     void drawAlphaBlend(CDrawContext* context, const CRect& rect, const CPoint& offset = CPoint(0, 0),
                         unsigned char alpha = 128);
 

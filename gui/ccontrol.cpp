@@ -14,14 +14,6 @@ void CControl::setValue(float newValue) {
     if (value.exchange(newValue, std::memory_order_relaxed) != newValue) setDirty(true);
 }
 
-void CControl::bounceValue() {
-    float current = getValue();
-    if (current > maximum)
-        setValue(maximum);
-    else if (current < minimum)
-        setValue(minimum);
-}
-
 void CControl::valueChanged() {
     if (listener) listener->valueChanged(this);
 }

@@ -24,21 +24,10 @@ class CControl : public CView {
     // Stores the value and marks the control for redraw when it changed; the listener is not called.
     virtual void setValue(float value);
     virtual float getValue() const { return value.load(std::memory_order_relaxed); }
-    void setMin(float newMin) { minimum = newMin; }
-    float getMin() const { return minimum; }
-    void setMax(float newMax) { maximum = newMax; }
-    float getMax() const { return maximum; }
     void setDefaultValue(float newDefault) { defaultValue = newDefault; }
-    float getDefaultValue() const { return defaultValue; }
-    void setWheelInc(float increment) { wheelIncrement = increment; }
-    float getWheelInc() const { return wheelIncrement; }
-    // Keeps the value within min..max.
-    void bounceValue();
 
-    void setTag(long newTag) { tag = newTag; }
     long getTag() const { return tag; }
     void setListener(CControlListener* newListener) { listener = newListener; }
-    CControlListener* getListener() const { return listener; }
 
     // Reports the value to the listener.
     virtual void valueChanged();

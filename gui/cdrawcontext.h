@@ -32,18 +32,12 @@ class CDrawContext {
     CCoord getStringWidth(const char* string);
 
     void setFrameColor(const CColor& color) { frameColor = color; }
-    CColor getFrameColor() const { return frameColor; }
     void setFillColor(const CColor& color) { fillColor = color; }
-    CColor getFillColor() const { return fillColor; }
     void setFontColor(const CColor& color) { fontColor = color; }
-    CColor getFontColor() const { return fontColor; }
     void setLineWidth(CCoord width) { lineWidth = width; }
-    CCoord getLineWidth() const { return lineWidth; }
     void setDrawMode(CDrawMode mode) { drawMode = mode; }
-    CDrawMode getDrawMode() const { return drawMode; }
     // size 0 keeps the font's own size, style -1 its own style.
     void setFont(CFontRef font, CCoord size = 0, int style = -1);
-    CFontRef getFont() const { return font; }
 
     void setClipRect(const CRect& rect);
     void resetClipRect();

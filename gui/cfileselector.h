@@ -14,7 +14,6 @@ class CFileExtension {
                    int macType = 0);
     const std::string& getDescription() const { return description; }
     const std::string& getExtension() const { return extension; }
-    const std::string& getMimeType() const { return mimeType; }
 
   private:
     std::string description;
@@ -29,8 +28,6 @@ class CNewFileSelector : public CBaseObject {
     static CNewFileSelector* create(CFrame* parent = nullptr, Style style = kSelectFile);
 
     void setTitle(const char* newTitle) { title = newTitle ? newTitle : ""; }
-    void setInitialDirectory(const char* directory) { initialDirectory = directory ? directory : ""; }
-    void setDefaultSaveName(const char* name) { defaultSaveName = name ? name : ""; }
     void setDefaultExtension(const CFileExtension& extension);
     void addFileExtension(const CFileExtension& extension) { extensions.push_back(extension); }
 

@@ -3,12 +3,15 @@
 #include "gui/cbitmap.h"
 #include "gui/cdrawcontext.h"
 #include "gui/x11_window.h"
+#include "support/atomic_file.h"
 
 #include <algorithm>
 #include <cairo.h>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <unistd.h>
 
 CFrame::CFrame(const CRect& size, void* systemWindow, VSTGUIEditorInterface* editor)
     : CView(size), editor(editor) {
@@ -46,16 +49,6 @@ void CFrame::forgetView(CView* view) {
     if (hoverView == view) hoverView = nullptr;
     invalidRect(view->getViewSize());
     view->removed();
-}
-
-bool CFrame::removeView(CView* view, bool withForget) {
-    auto found = std::find(views.begin(), views.end(), view);
-    if (found == views.end()) return false;
-    views.erase(found);
-    if (modalView == view) setModalView(nullptr);
-    forgetView(view);
-    if (withForget) view->forget();
-    return true;
 }
 
 bool CFrame::removeAll(bool withForget) {
@@ -328,23 +321,43 @@ bool CFrame::onWheel(const CPoint& where, const float& distance, const long& but
     return target && target->onWheel(where, distance, buttons);
 }
 
-long CFrame::onKeyDown(VstKeyCode& keyCode) {
+long CFrame::onKeyDown(CKeyCode& keyCode) {
     if (modalView) return modalView->onKeyDown(keyCode);
     return -1;
 }
 
-long CFrame::onKeyUp(VstKeyCode& keyCode) {
+long CFrame::onKeyUp(CKeyCode& keyCode) {
     if (modalView) return modalView->onKeyUp(keyCode);
     return -1;
 }
 
+namespace {
+
+cairo_status_t writeToDescriptor(void* closure, const unsigned char* data, unsigned int length) {
+    const int descriptor = *static_cast<int*>(closure);
+    while (length > 0) {
+        const ssize_t written = write(descriptor, data, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return CAIRO_STATUS_WRITE_ERROR;
+        data += written;
+        length -= static_cast<unsigned int>(written);
+    }
+    return CAIRO_STATUS_SUCCESS;
+}
+
+} // namespace
+
 bool CFrame::saveToPng(const char* path) {
     if (!path) return false;
     cairo_surface_flush(image);
-    std::string temporary = std::string(path) + ".tmp";
-    if (cairo_surface_write_to_png(image, temporary.c_str()) != CAIRO_STATUS_SUCCESS) {
-        std::remove(temporary.c_str());
+    std::string temporary;
+    int descriptor = createTemporaryBeside(path, &temporary);
+    if (descriptor < 0) return false;
+    if (cairo_surface_write_to_png_stream(image, writeToDescriptor, &descriptor) != CAIRO_STATUS_SUCCESS) {
+        const int code = errno;
+        discardTemporary(descriptor, temporary);
+        errno = code;
         return false;
     }
-    return std::rename(temporary.c_str(), path) == 0;
+    return commitTemporary(descriptor, temporary, path, true);
 }

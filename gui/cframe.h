@@ -29,7 +29,6 @@ class CFrame : public CView {
 
     // Takes over the caller's reference; views later in the list lie on top.
     bool addView(CView* view);
-    bool removeView(CView* view, bool withForget = true);
     bool removeAll(bool withForget = true);
     bool isChild(CView* view) const;
     long getNbViews() const { return static_cast<long>(views.size()); }
@@ -51,15 +50,14 @@ class CFrame : public CView {
     CView* getModalView() const { return modalView; }
     // The frame keeps one reference to the observer and gives it up when it is destroyed.
     void setMouseObserver(IMouseObserver* observer);
-    IMouseObserver* getMouseObserver() const { return mouseObserver; }
 
     // Events in frame coordinates: the window's events go through these, and tests may call them.
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override;
     bool onWheel(const CPoint& where, const float& distance, const long& buttons) override;
-    long onKeyDown(VstKeyCode& keyCode) override;
-    long onKeyUp(VstKeyCode& keyCode) override;
+    long onKeyDown(CKeyCode& keyCode) override;
+    long onKeyUp(CKeyCode& keyCode) override;
     void onMouseLeft();
 
     VSTGUIEditorInterface* getEditor() const { return editor; }

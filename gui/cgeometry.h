@@ -94,7 +94,3 @@ constexpr CColor kBlackCColor = {0, 0, 0, 255};
 constexpr CColor kWhiteCColor = {255, 255, 255, 255};
 constexpr CColor kGreyCColor = {127, 127, 127, 255};
 constexpr CColor kRedCColor = {255, 0, 0, 255};
-
-inline CColor MakeCColor(uint8_t red, uint8_t green, uint8_t blue, uint8_t alpha = 255) {
-    return CColor{red, green, blue, alpha};
-}

@@ -95,6 +95,7 @@ CAnimKnob::CAnimKnob(const CRect& size, CControlListener* listener, long tag, lo
 long CAnimKnob::getFrameIndex() const {
     float range = maximum - minimum;
     float normalised = range > 0 ? (getValue() - minimum) / range : 0.0f;
+    if (!std::isfinite(normalised)) normalised = 0.0f; // a host may send NaN; never cast it to an index
     long index = static_cast<long>(std::clamp(normalised, 0.0f, 1.0f) * (subPixmaps - 1) + 0.5f);
     return std::clamp(index, 0L, subPixmaps - 1);
 }

@@ -15,9 +15,7 @@ class CKnob : public CControl {
     CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override;
     bool onWheel(const CPoint& where, const float& distance, const long& buttons) override;
 
-    // Pixels of vertical travel for the whole range; Shift multiplies it by the fine factor.
-    void setDragRange(CCoord pixels) { dragRange = pixels; }
-    CCoord getDragRange() const { return dragRange; }
+    // Shift makes drags and wheel steps this many times finer.
     static constexpr float kFineFactor = 10.0f;
 
   protected:
@@ -26,7 +24,7 @@ class CKnob : public CControl {
 
     CBitmap* handle;
     CPoint offset;
-    CCoord dragRange = 200;
+    CCoord dragRange = 200; // pixels of vertical travel for the whole range
     CPoint dragAnchor;
     CPoint lastPoint;
     float valueAtAnchor = 0;

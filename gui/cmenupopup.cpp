@@ -185,7 +185,7 @@ void CMenuPopup::moveHighlight(long step) {
     }
 }
 
-long CMenuPopup::onKeyDown(VstKeyCode& keyCode) {
+long CMenuPopup::onKeyDown(CKeyCode& keyCode) {
     switch (keyCode.virt) {
     case VKEY_UP:
         moveHighlight(-1);

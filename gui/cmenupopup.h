@@ -21,7 +21,7 @@ class CMenuPopup : public CView {
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseUp(CPoint& where, const long& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const long& buttons) override;
-    long onKeyDown(VstKeyCode& keyCode) override;
+    long onKeyDown(CKeyCode& keyCode) override;
 
     // The entry under the point, -1 for none or a separator.
     long entryAt(const CPoint& where) const;

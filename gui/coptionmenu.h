@@ -54,15 +54,10 @@ class COptionMenu : public CControl {
     bool isCheckEntry(long index) const;
     void setNbItemsPerColumn(long count) { itemsPerColumn = count; }
     long getNbItemsPerColumn() const { return itemsPerColumn; }
-    long getLastResult() const { return lastResult; }
 
-    void setStyle(long newStyle) { style = newStyle; }
     long getStyle() const { return style; }
     void setFont(CFontRef newFont) { font = newFont; }
-    CFontRef getFont() const { return font; }
     void setFontColor(const CColor& color) { fontColor = color; }
-    CColor getFontColor() const { return fontColor; }
-    void setBackColor(const CColor& color) { backColor = color; }
     void setFrameColor(const CColor& color) { frameColor = color; }
     void setHoriAlign(CHoriTxtAlign align) { horizontalAlign = align; }
     void setTextTransparency(bool transparent) { textTransparency = transparent; }

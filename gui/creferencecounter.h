@@ -13,7 +13,6 @@ class CBaseObject {
     void forget() {
         if (--references <= 0) delete this;
     }
-    int getNbReference() const { return references; }
 
   private:
     int references = 1;

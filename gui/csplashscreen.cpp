@@ -42,7 +42,7 @@ CMouseEventResult CSplashScreen::onMouseDown(CPoint& where, const long& buttons)
     return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
 }
 
-long CSplashScreen::onKeyDown(VstKeyCode& keyCode) {
+long CSplashScreen::onKeyDown(CKeyCode& keyCode) {
     if (getValue() == 0 || (keyCode.virt != VKEY_ESCAPE && keyCode.virt != VKEY_RETURN)) return -1;
     hide();
     valueChanged();

@@ -10,7 +10,7 @@ class CSplashScreen : public CControl {
 
     void draw(CDrawContext* context) override;
     CMouseEventResult onMouseDown(CPoint& where, const long& buttons) override;
-    long onKeyDown(VstKeyCode& keyCode) override;
+    long onKeyDown(CKeyCode& keyCode) override;
     void removed() override;
 
   private:

@@ -16,12 +16,6 @@ void CView::draw(CDrawContext* context) {
     setDirty(false);
 }
 
-void CView::setVisible(bool isVisible) {
-    if (visible == isVisible) return;
-    visible = isVisible;
-    if (frame) frame->invalidRect(size);
-}
-
 void CView::setBackground(CBitmap* newBackground) {
     if (newBackground) newBackground->remember();
     if (background) background->forget();
@@ -60,8 +54,4 @@ bool CView::getAttribute(CViewAttributeID id, long inSize, void* outData, long& 
     outSize = static_cast<long>(found->second.size());
     if (outSize > 0) std::memcpy(outData, found->second.data(), found->second.size());
     return true;
-}
-
-bool CView::removeAttribute(CViewAttributeID id) {
-    return attributes.erase(id) > 0;
 }

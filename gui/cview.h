@@ -3,7 +3,7 @@
 
 #include "gui/cgeometry.h"
 #include "gui/creferencecounter.h"
-#include "host/aeffect.h"
+#include "gui/vstkeys.h"
 
 #include <atomic>
 #include <map>
@@ -51,8 +51,8 @@ class CView : public CBaseObject {
     }
     virtual bool onWheel(const CPoint& where, const float& distance, const long& buttons) { return false; }
     // Answers 1 when the key was used, -1 when not.
-    virtual long onKeyDown(VstKeyCode& keyCode) { return -1; }
-    virtual long onKeyUp(VstKeyCode& keyCode) { return -1; }
+    virtual long onKeyDown(CKeyCode& keyCode) { return -1; }
+    virtual long onKeyUp(CKeyCode& keyCode) { return -1; }
 
     virtual void setDirty(const bool value = true) { dirty.store(value, std::memory_order_relaxed); }
     virtual bool isDirty() const { return dirty.load(std::memory_order_relaxed); }
@@ -61,10 +61,8 @@ class CView : public CBaseObject {
     void setMouseEnabled(bool enabled) { mouseEnabled = enabled; }
     bool getMouseEnabled() const { return mouseEnabled; }
     void setMouseableArea(const CRect& area) { mouseableArea = area; }
-    const CRect& getMouseableArea() const { return mouseableArea; }
     void setTransparency(bool transparent) { transparency = transparent; }
     bool getTransparency() const { return transparency; }
-    void setVisible(bool isVisible);
     bool isVisible() const { return visible; }
 
     virtual void setBackground(CBitmap* background);
@@ -81,7 +79,6 @@ class CView : public CBaseObject {
     bool setAttribute(CViewAttributeID id, long inSize, const void* inData);
     bool getAttributeSize(CViewAttributeID id, long& outSize) const;
     bool getAttribute(CViewAttributeID id, long inSize, void* outData, long& outSize) const;
-    bool removeAttribute(CViewAttributeID id);
 
     CFrame* getFrame() const { return frame; }
     // Called by the frame when the view is added to it or removed from it.

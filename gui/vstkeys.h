@@ -1,5 +1,14 @@
-// The VST virtual key and modifier numbers the widgets react to.
+// The keys the widgets react to. The numbers are the host's virtual key and modifier numbers, so the editor
+// glue passes them on as they come.
 #pragma once
+
+#include <cstdint>
+
+struct CKeyCode {
+    int32_t character;      // printable ASCII, or 0
+    unsigned char virt;     // VstVirtualKey, or 0
+    unsigned char modifier; // VstModifierKey bits
+};
 
 enum VstVirtualKey {
     VKEY_BACK = 1,

@@ -117,8 +117,8 @@ bool X11Window::isOpen() const {
     return connection && !xcb_connection_has_error(connection) && window && !destroyed;
 }
 
-VstKeyCode X11Window::translateKey(unsigned char keycode, unsigned int state) const {
-    VstKeyCode key{0, 0, 0};
+CKeyCode X11Window::translateKey(unsigned char keycode, unsigned int state) const {
+    CKeyCode key{0, 0, 0};
     if (state & XCB_MOD_MASK_SHIFT) key.modifier |= MODIFIER_SHIFT;
     if (state & XCB_MOD_MASK_1) key.modifier |= MODIFIER_ALTERNATE;
     if (state & XCB_MOD_MASK_CONTROL) key.modifier |= MODIFIER_CONTROL;
@@ -173,7 +173,7 @@ VstKeyCode X11Window::translateKey(unsigned char keycode, unsigned int state) co
         key.character = ' ';
         break;
     default:
-        if (keysym > 0x20 && keysym < 0x7f) key.character = static_cast<VstInt32>(keysym);
+        if (keysym > 0x20 && keysym < 0x7f) key.character = static_cast<int32_t>(keysym);
         break;
     }
     return key;

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "gui/cgeometry.h"
-#include "host/aeffect.h"
+#include "gui/vstkeys.h"
 
 #include <vector>
 
@@ -16,7 +16,7 @@ struct WindowEvent {
     CPoint where;
     long buttons = 0; // CButton bits
     float distance = 0;
-    VstKeyCode key{0, 0, 0};
+    CKeyCode key{0, 0, 0};
     CRect area;
 };
 
@@ -39,7 +39,7 @@ class X11Window {
     void releaseFocus();
 
   private:
-    VstKeyCode translateKey(unsigned char keycode, unsigned int state) const;
+    CKeyCode translateKey(unsigned char keycode, unsigned int state) const;
 
     xcb_connection_t* connection = nullptr;
     unsigned int window = 0;

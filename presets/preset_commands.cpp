@@ -7,6 +7,7 @@
 #include "gui/cfileselector.h"
 #include "presets/preset_files.h"
 #include "presets/preset_images.h"
+#include "support/atomic_file.h"
 #include "support/message_box.h"
 
 namespace {
@@ -19,18 +20,19 @@ struct DialogSetup {
 };
 
 const DialogSetup kLoadProgram = {CNewFileSelector::kSelectFile, "Load a fxp program (.fxp file)",
-                                 "Program file (.fxp file)", "fxp"};
+                                  "Program file (.fxp file)", "fxp"};
 const DialogSetup kLoadBank = {CNewFileSelector::kSelectFile, "Load a fxb bank (.fxb file)",
-                              "fxb bank (.fxb file)", "fxb"};
+                               "fxb bank (.fxb file)", "fxb"};
 const DialogSetup kSaveProgram = {CNewFileSelector::kSelectSaveFile, "Save a fxp program", "Program file",
-                                 "fxp"};
+                                  "fxp"};
 const DialogSetup kSaveBank = {CNewFileSelector::kSelectSaveFile, "Save a fxb bank", "Program bank", "fxb"};
 
 // Runs the dialog; false (and path untouched) when no selector exists or the user cancelled.
 bool askForFile(const DialogSetup& dialog, CFrame* frame, std::string& path) {
     CNewFileSelector* selector = CNewFileSelector::create(frame, dialog.style);
     if (!selector) return false;
-    selector->addFileExtension(CFileExtension(dialog.description, dialog.extension, "application/octet-stream"));
+    selector->addFileExtension(
+        CFileExtension(dialog.description, dialog.extension, "application/octet-stream"));
     selector->setDefaultExtension(CFileExtension(dialog.description, dialog.extension));
     selector->setTitle(dialog.title);
     selector->runModal();

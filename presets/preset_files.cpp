@@ -1,11 +1,7 @@
 #include "presets/preset_files.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 constexpr long kLargestPresetFile = 16L * 1024 * 1024;
@@ -24,29 +20,6 @@ bool readPresetFile(const std::string& path, std::vector<unsigned char>& bytes) 
     }
     std::fclose(file);
     if (!ok) bytes.clear();
-    return ok;
-}
-
-bool writeFileAtomically(const std::string& path, const unsigned char* data, size_t size) {
-    std::string temporary = path + ".tmpXXXXXX";
-    int fd = mkstemp(temporary.data());
-    if (fd < 0) return false;
-    fchmod(fd, 0644);
-    size_t done = 0;
-    bool ok = true;
-    while (done < size) {
-        ssize_t written = write(fd, data + done, size - done);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(written);
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) unlink(temporary.c_str());
     return ok;
 }
 

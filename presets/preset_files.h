@@ -1,4 +1,4 @@
-// Whole-file reading and writing for preset files, and the file-name rules of the preset commands.
+// Whole-file reading of preset files, and the file-name rules of the preset commands.
 #pragma once
 
 #include <cstddef>
@@ -7,8 +7,6 @@
 
 // Reads the whole file; false when it cannot be opened or read, or is larger than any preset (16 MiB).
 bool readPresetFile(const std::string& path, std::vector<unsigned char>& bytes);
-// Writes the file completely or not at all: a temporary file beside it, then a rename.
-bool writeFileAtomically(const std::string& path, const unsigned char* data, size_t size);
 // True when the last three characters are the extension (case-sensitive, the dot is not looked at).
 bool endsWithExtension(const std::string& path, const char* extension);
 // Appends "." and the extension unless the path already ends in it.

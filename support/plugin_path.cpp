@@ -15,7 +15,8 @@ void getPluginPath(char* buffer, size_t size) {
     buffer[0] = 0;
     Dl_info info;
     if (dladdr(reinterpret_cast<void*>(&moduleAnchor), &info) == 0 || !info.dli_fname) return;
-    // A relative name (a program started as ./name) is made absolute, so the folder stays right after a chdir.
+    // A relative name (a program started as ./name) is made absolute, so the folder stays right after a
+    // chdir.
     char resolved[PATH_MAX];
     const char* path = realpath(info.dli_fname, resolved) ? resolved : info.dli_fname;
     const char* slash = std::strrchr(path, '/');

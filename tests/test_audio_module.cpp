@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dsp/audio_path.h"
+#include "engine/parameter_ids.h"
 #include "support/audio_path_rig.h"
 #include "support/test_helpers.h"
 

@@ -84,25 +84,20 @@ TEST_F(EditorLayoutTest, OpenBuildsEveryViewInOrderWithItsPlaceTagAndValue) {
     EXPECT_EQ(f->getView(36), editor->waveDisplay);
     EXPECT_EQ(f->getView(37), editor->aboutScreen);
 
-    // Knob anchors are 21 px right of the left edge; each knob is one frame of the strip.
-    EXPECT_EQ(editor->parameterControls[kVolume]->getViewSize(), CRect(334, 44, 376, 86));
-    EXPECT_EQ(editor->parameterControls[kEqLow]->getViewSize(), CRect(51, 466, 93, 508));
-    EXPECT_EQ(editor->parameterControls[kTone]->getViewSize(), CRect(732, 44, 774, 86));
-    EXPECT_EQ(editor->bypassButton->getViewSize(), CRect(342, 2, 360, 20));
-    EXPECT_EQ(editor->monoButton->getViewSize(), CRect(314, 257, 332, 275));
-    EXPECT_EQ(editor->spectrumButton->getViewSize().getTopLeft(), CPoint(679, 258));
-    EXPECT_EQ(editor->scopeButton->getViewSize().getTopLeft(), CPoint(736, 258));
-    EXPECT_EQ(editor->prevProgramButton->getViewSize().getTopLeft(), CPoint(172, 2));
-    EXPECT_EQ(editor->nextProgramButton->getViewSize().getTopLeft(), CPoint(230, 2));
+    // Every view where the layout puts it; knobs and buttons one frame of their film strips.
+    for (int i = 0; i < kNumControls; ++i) {
+        const ControlPlace& place = kEditorLayout[i];
+        const CRect size = f->getView(i)->getViewSize();
+        const int side = place.kind == ControlKind::Knob ? 42 : 18;
+        const CPoint extent = place.width ? CPoint(place.width, place.height) : CPoint(side, side);
+        EXPECT_EQ(size.getTopLeft(), CPoint(place.left, place.top)) << i;
+        const bool isLed = place.kind == ControlKind::Led || place.kind == ControlKind::RedLed;
+        EXPECT_TRUE(isLed || size == CRect(size.getTopLeft(), extent)) << i;
+    }
     for (int i = 0; i < kNumLeds; ++i) {
-        EXPECT_EQ(editor->leds[i]->getViewSize().getTopLeft(), CPoint(501, 85 - 14 * i));
         EXPECT_EQ(editor->leds[i]->getTag(), kTagLed);
         EXPECT_EQ(editor->leds[i]->getBackground()->getResourceID(), i < 4 ? 134 : 135);
     }
-    EXPECT_EQ(editor->waveDisplay->getViewSize(), CRect(407, 295, 784, 514));
-    EXPECT_EQ(editor->aboutScreen->getViewSize(), CRect(392, 515, 828, 554));
-    EXPECT_EQ(editor->programList->getViewSize(), CRect(53, 57, 295, 94));
-    EXPECT_EQ(editor->fileMenu->getViewSize(), CRect(294, 11, 348, 27));
     EXPECT_EQ(editor->getKnobMode(), kLinearMode);
 
     // Every parameter control: its tag, the effect's value and its help text.
@@ -270,10 +265,10 @@ TEST_F(EditorEvents, ModeButtonsSwitchTheAnalyserWithoutARedraw) {
     openOffscreen();
     editor->idle();
     editor->valueChanged(editor->scopeButton);
-    EXPECT_EQ(editor->waveDisplay->displayMode, 1);
+    EXPECT_EQ(editor->waveDisplay->displayMode, AnalyserMode::Scope);
     EXPECT_FALSE(editor->waveDisplay->isDirty());
     editor->valueChanged(editor->spectrumButton);
-    EXPECT_EQ(editor->waveDisplay->displayMode, 0);
+    EXPECT_EQ(editor->waveDisplay->displayMode, AnalyserMode::Spectrum);
     EXPECT_EQ(countCalls(audioMasterBeginEdit) + countCalls(audioMasterAutomate), 0u);
 }
 

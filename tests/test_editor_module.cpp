@@ -1,5 +1,6 @@
 // The editor through the module's binary interface, in a window the test host makes under Xvfb, driven
 // with real mouse input.
+#include "editor/editor_layout.h"
 #include "support/message_box.h"
 #include "test_helpers.h"
 #include "test_signals.h"
@@ -57,6 +58,8 @@ struct EditorInModule : ::testing::Test {
         ASSERT_TRUE(runXdotool({"mousemove", number(x), number(y)}));
         idleUntil([] { return false; }, 30);
     }
+    // A few pixels inside the control's top-left corner.
+    void clickOn(int tag) { clickAt(controlWithTag(tag).left + 4, controlWithTag(tag).top + 4); }
     void clickAt(int x, int y) {
         moveTo(x, y);
         ASSERT_TRUE(runXdotool({"click", "1"}));
@@ -165,16 +168,13 @@ TEST_F(EditorInModule, DraggingAKnobAutomatesItsParameterBetweenBeginAndEndOfEdi
 }
 
 TEST_F(EditorInModule, BypassAndMonoToggleTheirParameters) {
-    struct Switch {
-        int x, y, parameter;
-    };
-    for (Switch button : {Switch{351, 11, 1}, Switch{323, 266, 24}}) {
+    for (int parameter : {kBypass, kMono}) {
         plugin->clearCalls();
-        ASSERT_EQ(plugin->getParameter(button.parameter), 0.0f);
-        clickAt(button.x, button.y);
-        ASSERT_TRUE(idleUntil([&] { return plugin->getParameter(button.parameter) == 1.0f; }));
-        clickAt(button.x, button.y);
-        ASSERT_TRUE(idleUntil([&] { return plugin->getParameter(button.parameter) == 0.0f; }));
+        ASSERT_EQ(plugin->getParameter(parameter), 0.0f);
+        clickOn(parameter);
+        ASSERT_TRUE(idleUntil([&] { return plugin->getParameter(parameter) == 1.0f; }));
+        clickOn(parameter);
+        ASSERT_TRUE(idleUntil([&] { return plugin->getParameter(parameter) == 0.0f; }));
         const auto calls = edits();
         ASSERT_EQ(calls.size(), 6u);
         for (int click = 0; click < 2; ++click) {
@@ -183,28 +183,27 @@ TEST_F(EditorInModule, BypassAndMonoToggleTheirParameters) {
             EXPECT_EQ(calls[3 * click + 1].opt, click == 0 ? 1.0f : 0.0f);
             EXPECT_EQ(calls[3 * click + 2].opcode, audioMasterEndEdit);
             for (int i = 0; i < 3; ++i)
-                EXPECT_EQ(calls[3 * click + i].index, button.parameter);
+                EXPECT_EQ(calls[3 * click + i].index, parameter);
         }
     }
 }
 
 TEST_F(EditorInModule, SteppingButtonsMoveThroughProgramsAndStopAtTheEnds) {
-    const int nextX = 239, previousX = 181, y = 11;
-    clickAt(nextX, y);
+    clickOn(kTagNextProgram);
     ASSERT_TRUE(idleUntil([&] { return program() == 1; }));
     EXPECT_GE(plugin->countCalls(audioMasterUpdateDisplay), 1u);
-    clickAt(previousX, y);
+    clickOn(kTagPreviousProgram);
     ASSERT_TRUE(idleUntil([&] { return program() == 0; }));
-    clickAt(previousX, y);
+    clickOn(kTagPreviousProgram);
     idleUntil([] { return false; }, 100);
     EXPECT_EQ(program(), 0);
 
     plugin->dispatch(effSetProgram, 0, 126);
     plugin->dispatch(effEditIdle); // the list follows the host
-    clickAt(nextX, y);
+    clickOn(kTagNextProgram);
     ASSERT_TRUE(idleUntil([&] { return program() == 127; }));
     plugin->setParameter(0, 0.25f); // a live change, which re-selecting the program keeps
-    clickAt(nextX, y);
+    clickOn(kTagNextProgram);
     idleUntil([] { return false; }, 100);
     EXPECT_EQ(program(), 127);
     EXPECT_EQ(plugin->getParameter(0), 0.25f);
@@ -213,15 +212,13 @@ TEST_F(EditorInModule, SteppingButtonsMoveThroughProgramsAndStopAtTheEnds) {
 
 TEST_F(EditorInModule, MenuAndButtonTagsNeverReachTheHostAsEdits) {
     FakeDialogProgram zenity("zenity", 1); // answers "No" and cancels
-    clickAt(688, 267);                     // spectrum
-    clickAt(745, 267);                     // scope
-    clickAt(239, 11);                      // next program
-    clickAt(505, 60);                      // an LED
-    clickAt(320, 18);                      // the file menu pops up ...
+    for (int tag : {kTagSpectrum, kTagScope, kTagNextProgram, kTagLed})
+        clickOn(tag);
+    clickOn(kTagFileMenu); // the file menu pops up ...
     ASSERT_TRUE(runXdotool({"key", "Escape"}));
     idleUntil([] { return false; }, 60);
-    clickAt(600, 530); // the about image shows ...
-    clickAt(100, 100); // ... and a click hides it, asking about the web site
+    clickOn(kTagAbout); // the about image shows ...
+    clickAt(100, 100);  // ... and a click hides it, asking about the web site
     ASSERT_TRUE(idleUntil([&] { return zenity.runs().size() == 1; }));
     EXPECT_EQ(zenity.runs()[0][0], "--question");
     EXPECT_EQ(edits().size(), 0u);
@@ -274,7 +271,7 @@ TEST_F(EditorInModule, ScreenshotsOfBothAnalyserModesWhileAudioRuns) {
         idleUntil([] { return false; }, 1500);
         ASSERT_TRUE(host.savePng(spectrum));
         const unsigned analyser = host.pixel(420, 500);
-        clickAt(745, 267);
+        clickOn(kTagScope);
         idleUntil([] { return false; }, 3000);
         ASSERT_TRUE(host.savePng(scope));
         // The scope's dark panel replaced the spectrum's backdrop.

@@ -40,8 +40,8 @@ TEST(EditorSnapshot, WritesBothAnalyserModesFromTheEffectsState) {
     const std::string spectrum = std::string(LUMERIC_BINARY_DIR) + "/editor_snapshot_spectrum.png";
     const std::string scope = std::string(LUMERIC_BINARY_DIR) + "/editor_snapshot_scope.png";
     std::string error;
-    ASSERT_TRUE(writeEditorSnapshot(*effect, 0, spectrum, &error)) << error;
-    ASSERT_TRUE(writeEditorSnapshot(*effect, 1, scope, &error)) << error;
+    ASSERT_TRUE(writeEditorSnapshot(*effect, AnalyserMode::Spectrum, spectrum, &error)) << error;
+    ASSERT_TRUE(writeEditorSnapshot(*effect, AnalyserMode::Scope, scope, &error)) << error;
     cairo_surface_t* first = cairo_image_surface_create_from_png(spectrum.c_str());
     cairo_surface_t* second = cairo_image_surface_create_from_png(scope.c_str());
     ASSERT_EQ(cairo_surface_status(first), CAIRO_STATUS_SUCCESS);
@@ -59,12 +59,12 @@ TEST(EditorSnapshot, WritesBothAnalyserModesFromTheEffectsState) {
 TEST(EditorSnapshot, RefusesBadModesAndUnwritablePaths) {
     auto effect = std::make_unique<PxAudio>(&silentHost);
     std::string error;
-    EXPECT_FALSE(writeEditorSnapshot(*effect, 2, "unused.png", &error));
+    EXPECT_FALSE(writeEditorSnapshot(*effect, static_cast<AnalyserMode>(2), "unused.png", &error));
     EXPECT_FALSE(error.empty());
     error.clear();
-    EXPECT_FALSE(writeEditorSnapshot(*effect, 0, "/no/such/folder/editor.png", &error));
+    EXPECT_FALSE(writeEditorSnapshot(*effect, AnalyserMode::Spectrum, "/no/such/folder/editor.png", &error));
     EXPECT_NE(error.find("/no/such/folder/editor.png"), std::string::npos);
-    EXPECT_FALSE(writeEditorSnapshot(*effect, 0, "", nullptr));
+    EXPECT_FALSE(writeEditorSnapshot(*effect, AnalyserMode::Spectrum, "", nullptr));
 }
 
 } // namespace

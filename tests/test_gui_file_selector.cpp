@@ -1,5 +1,5 @@
 // File dialogs through a fake dialog program on PATH, and the editor glue's calls into the effect.
-#include "gui/aeffguieditor.h"
+#include "editor/aeffguieditor.h"
 #include "gui/cfileselector.h"
 #include "gui/vstkeys.h"
 #include "host/audioeffectx.h"

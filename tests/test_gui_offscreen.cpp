@@ -258,7 +258,7 @@ TEST_F(OffscreenFrame, PopupWorksWithKeysAndClosesOnEscapeOrOutsideClick) {
     menu->setCurrent(0);
     click(centreOf(menu));
     ASSERT_TRUE(menu->isPopupOpen());
-    VstKeyCode down{0, VKEY_DOWN, 0}, enter{0, VKEY_RETURN, 0}, escape{0, VKEY_ESCAPE, 0};
+    CKeyCode down{0, VKEY_DOWN, 0}, enter{0, VKEY_RETURN, 0}, escape{0, VKEY_ESCAPE, 0};
     frame->onKeyDown(down);
     frame->onKeyDown(down); // skips the separator
     auto* popup = dynamic_cast<CMenuPopup*>(frame->getModalView());
@@ -317,7 +317,7 @@ TEST_F(OffscreenFrame, AboutImageAndPopupAreGoneBeforeTheListenerRuns) {
     click(centreOf(layout.programList));
     frame->idle();
     EXPECT_NE(pixelAt(frame, 100, 100), background);
-    VstKeyCode enter{0, VKEY_RETURN, 0};
+    CKeyCode enter{0, VKEY_RETURN, 0};
     frame->onKeyDown(enter);
     EXPECT_EQ(probe.shownAtReport, background);
 }

@@ -159,19 +159,6 @@ TEST(Dispatcher, UnknownAndDeprecatedRequestsAnswerZeroAndChangeNothing) {
     EXPECT_EQ(plugin->programName(), "Enhance silky light");
 }
 
-TEST(Dispatcher, EditorRequestsWithoutAnEditorAnswerZero) {
-    auto plugin = newInstance();
-    if (plugin->effect()->flags & effFlagsHasEditor) GTEST_SKIP() << "the module has an editor";
-    ERect* rect = nullptr;
-    EXPECT_EQ(plugin->dispatch(effEditGetRect, 0, 0, &rect), 0);
-    EXPECT_EQ(plugin->dispatch(effEditOpen, 0, 0, nullptr), 0);
-    EXPECT_EQ(plugin->dispatch(effEditIdle), 0);
-    EXPECT_EQ(plugin->dispatch(effEditClose), 0);
-    EXPECT_EQ(plugin->dispatch(effEditKeyDown, 'a', 0, nullptr, 0.0f), 0);
-    EXPECT_EQ(plugin->dispatch(effEditKeyUp, 'a', 0, nullptr, 0.0f), 0);
-    EXPECT_EQ(plugin->dispatch(effSetEditKnobMode, 0, 2), 0);
-}
-
 TEST(Dispatcher, CloseDestroysTheEffect) {
     auto plugin = newInstance();
     EXPECT_EQ(plugin->dispatch(effClose), 1);

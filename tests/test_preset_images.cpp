@@ -6,6 +6,7 @@
 #include "engine/px_audio.h"
 #include "presets/preset_files.h"
 #include "presets/preset_images.h"
+#include "support/atomic_file.h"
 #include "test_helpers.h"
 
 // GCC 12 misjudges the sizes of the resized image vectors below and warns about writes that are in bounds.

@@ -313,10 +313,10 @@ TEST(SpectralStages, FatBassAgreesWithAngleForm) {
 // --- The processor inside the audio path ---
 
 struct PathRig {
-    std::atomic<float> params[kNumParams];
+    std::atomic<float> params[kNumPathSettings];
     std::unique_ptr<AudioPath> path;
     PathRig() {
-        for (int i = 0; i < kNumParams; ++i)
+        for (int i = 0; i < kNumPathSettings; ++i)
             params[i] = 0.0f;
         for (int i : {0, 5, 11, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23})
             params[i] = 0.5f;

@@ -112,7 +112,7 @@ TEST_F(AnalyserProbe, SpectrumColumnsDarkenUpToLevelAndFainterUpToPeak) {
 }
 
 TEST_F(AnalyserProbe, ScopeAfterResetShowsPanelLegendAndLabelsButNoTrails) {
-    view->displayMode = 1;
+    view->displayMode = AnalyserMode::Scope;
     draw(5);
     const Rgb upper = at(kCx, kCy - 60), lower = at(kCx, kCy + 60);
     EXPECT_EQ(upper.red, 26);
@@ -146,7 +146,7 @@ TEST_F(AnalyserProbe, ScopeTrailsDriftOutwardsAtTheirAngleInTheirColumnsColour) 
     feed->phaseDisp[300].store(static_cast<float>(M_PI / 2)); // right channel only: towards "90"
     feed->magDisp[200].store(0.05f);
     feed->phaseDisp[200].store(static_cast<float>(M_PI)); // too small a share to leave a trail
-    view->displayMode = 1;
+    view->displayMode = AnalyserMode::Scope;
     draw(40);
     // Forty draws reach about 210 * 40 / 128 = 65 pixels out.
     const Rgb up = at(kCx, kCy - 30);
@@ -160,9 +160,9 @@ TEST_F(AnalyserProbe, ScopeTrailsDriftOutwardsAtTheirAngleInTheirColumnsColour) 
     EXPECT_GT(right.blue, 200);
     EXPECT_LE(brightest(kCx - 1, kCy + 20, kCx + 2, kCy + 40), 26);
     // Changing the mode keeps the trails; the spectrum does not move them.
-    view->displayMode = 0;
+    view->displayMode = AnalyserMode::Spectrum;
     draw(10);
-    view->displayMode = 1;
+    view->displayMode = AnalyserMode::Scope;
     draw();
     EXPECT_GT(at(kCx, kCy - 30).red, 200);
 }

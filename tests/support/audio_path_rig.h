@@ -11,11 +11,11 @@
 #include "test_signals.h"
 
 struct AudioPathRig {
-    std::atomic<float> params[kNumParams];
+    std::atomic<float> params[kNumPathSettings];
     std::unique_ptr<AudioPath> path;
 
     explicit AudioPathRig(float rate = 44100.0f, bool withLoudness = false) {
-        for (int i = 0; i < kNumParams; ++i)
+        for (int i = 0; i < kNumPathSettings; ++i)
             params[i] = neutralValue(i);
         path = std::make_unique<AudioPath>(params);
         path->setSampleRate(rate);

@@ -27,88 +27,59 @@ int RecordingListener::count(const std::string& prefix) const {
     return found;
 }
 
-EditorBitmaps::EditorBitmaps()
-    : background(new CBitmap(128)), knob(new CBitmap(130)), about(new CBitmap(132)), led(new CBitmap(134)),
-      ledRed(new CBitmap(135)), button(new CBitmap(139)) {}
-
-EditorBitmaps::~EditorBitmaps() {
-    for (CBitmap* bitmap : {background, knob, about, led, ledRed, button})
-        bitmap->forget();
-}
-
-namespace {
-template <typename Button>
-Button* addButton(CFrame* frame, const EditorBitmaps& bitmaps, CControlListener* listener, int x, int y,
-                  long tag) {
-    CCoord width = bitmaps.button->getWidth(), height = bitmaps.button->getHeight() / 2;
-    CRect size(x - 9, y - 9, x - 9 + width, y - 9 + height);
-    Button* button = new Button(size, listener, tag, bitmaps.button);
-    button->setTransparency(true);
-    frame->addView(button);
-    return button;
-}
-} // namespace
-
 EditorLayout buildEditorLayout(CFrame* frame, const EditorBitmaps& bitmaps, CControlListener* listener) {
     EditorLayout layout;
     frame->setBackground(bitmaps.background);
-
-    layout.programList =
-        new COptionMenu(CRect(53, 57, 295, 94), listener, 100, nullptr, nullptr, kCheckStyle);
-    layout.programList->setTransparency(true);
-    layout.programList->setTextTransparency(true);
-    layout.programList->setFont(kNormalFontVeryBig);
-    layout.programList->setFontColor(CColor{0, 0, 0, 128});
-    layout.programList->setNbItemsPerColumn(32);
-    layout.programList->setHoriAlign(kCenterText);
-    for (int i = 0; i < 128; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, i == 0 ? "Master Polish" : "Program %d", i + 1);
-        layout.programList->addEntry(name);
+    for (const ControlPlace& place : kEditorLayout) {
+        CControl* control = createControl(place, bitmaps, listener);
+        switch (place.kind) {
+        case ControlKind::ProgramList:
+            layout.programList = static_cast<COptionMenu*>(control);
+            for (int i = 0; i < 128; ++i) {
+                char name[32];
+                std::snprintf(name, sizeof name, i == 0 ? "Master Polish" : "Program %d", i + 1);
+                layout.programList->addEntry(name);
+            }
+            layout.programList->setCurrent(0);
+            layout.programList->checkEntryAlone(0);
+            break;
+        case ControlKind::FileMenu:
+            layout.fileMenu = static_cast<COptionMenu*>(control);
+            for (const char* entry : {"Load preset", "Load bank", "-", "Save preset", "Save bank", "-",
+                                      "Init preset", "-", "Visit lumeric.example"})
+                layout.fileMenu->addEntry(entry);
+            break;
+        case ControlKind::Knob: {
+            control->setValue(0.5f);
+            std::string tip = std::string("Help text of ") + parameterTable[place.tag].name;
+            control->setAttribute(kCViewTooltipAttribute, static_cast<long>(tip.size() + 1), tip.c_str());
+            layout.knobs.push_back(static_cast<CAnimKnob*>(control));
+            break;
+        }
+        case ControlKind::Switch:
+            (place.tag == kBypass ? layout.bypass : layout.mono) = static_cast<COnOffButton*>(control);
+            break;
+        case ControlKind::Button: {
+            CKickButton* button = static_cast<CKickButton*>(control);
+            (place.tag == kTagSpectrum      ? layout.spectrum
+             : place.tag == kTagScope       ? layout.scope
+             : place.tag == kTagNextProgram ? layout.next
+                                            : layout.previous) = button;
+            break;
+        }
+        case ControlKind::Led:
+        case ControlKind::RedLed:
+            layout.leds[&place - &controlWithTag(kTagLed)] = static_cast<COnOffButton*>(control);
+            break;
+        case ControlKind::Analyser: // the analyser's tests build it alone
+            continue;
+        case ControlKind::AboutScreen:
+            layout.tooltips = new CTooltipSupport(frame, nullptr, 1000);
+            layout.about = static_cast<CSplashScreen*>(control);
+            break;
+        }
+        frame->addView(control);
     }
-    layout.programList->setCurrent(0);
-    layout.programList->checkEntryAlone(0);
-    frame->addView(layout.programList);
-
-    layout.fileMenu = new COptionMenu(CRect(294, 11, 348, 27), listener, 105, nullptr, nullptr,
-                                      kPopupStyle | kNoTextStyle | kNoDrawStyle);
-    layout.fileMenu->setTransparency(true);
-    for (const char* entry : {"Load preset", "Load bank", "-", "Save preset", "Save bank", "-", "Init preset",
-                              "-", "Visit lumeric.example"})
-        layout.fileMenu->addEntry(entry);
-    frame->addView(layout.fileMenu);
-
-    CCoord knobWidth = bitmaps.knob->getWidth();
-    CCoord knobHeight = static_cast<long>(bitmaps.knob->getHeight()) / 256;
-    for (const KnobPlace& place : kKnobPlaces) {
-        CRect size(place.x - 21, place.y, place.x - 21 + knobWidth, place.y + knobHeight);
-        CAnimKnob* knob = new CAnimKnob(size, listener, place.parameter, 256, knobWidth, bitmaps.knob,
-                                        CPoint(place.x - 21, place.y));
-        knob->setTransparency(true);
-        knob->setValue(0.5f);
-        std::string tip = std::string("Help text of ") + parameterTable[place.parameter].name;
-        knob->setAttribute(kCViewTooltipAttribute, static_cast<long>(tip.size() + 1), tip.c_str());
-        frame->addView(knob);
-        layout.knobs.push_back(knob);
-    }
-    layout.bypass = addButton<COnOffButton>(frame, bitmaps, listener, 351, 11, 1);
-    layout.mono = addButton<COnOffButton>(frame, bitmaps, listener, 323, 266, 24);
-    layout.spectrum = addButton<CKickButton>(frame, bitmaps, listener, 688, 267, 103);
-    layout.scope = addButton<CKickButton>(frame, bitmaps, listener, 745, 267, 104);
-    layout.previous = addButton<CKickButton>(frame, bitmaps, listener, 181, 11, 102);
-    layout.next = addButton<CKickButton>(frame, bitmaps, listener, 239, 11, 101);
-    for (int i = 0; i < 5; ++i) {
-        CBitmap* bitmap = i < 4 ? bitmaps.led : bitmaps.ledRed;
-        CCoord top = 85 - 14 * i;
-        CRect size(501, top, 501 + bitmap->getWidth(), top + bitmap->getHeight() / 2);
-        layout.leds[i] = new COnOffButton(size, listener, 300, bitmap, 0);
-        layout.leds[i]->setTransparency(true);
-        frame->addView(layout.leds[i]);
-    }
-    layout.tooltips = new CTooltipSupport(frame, nullptr, 1000);
-    CRect aboutImage(0, 0, bitmaps.about->getWidth(), bitmaps.about->getHeight());
-    layout.about = new CSplashScreen(CRect(392, 515, 828, 554), listener, 106, bitmaps.about, aboutImage);
-    frame->addView(layout.about);
     return layout;
 }
 

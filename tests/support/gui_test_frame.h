@@ -1,7 +1,7 @@
 // A frame laid out like the editor, with recording listener and editor interface, for the widget tests.
 #pragma once
 
-#include "editor/knob_places.h"
+#include "editor/editor_controls.h"
 #include "gui/vstgui.h"
 #include "gui/veditorinterface.h"
 #include "gui/vstkeys.h"
@@ -31,18 +31,6 @@ class RecordingEditor : public VSTGUIEditorInterface {
     void endEdit(long index) override { events.push_back("end " + std::to_string(index)); }
     long getKnobMode() const override { return kLinearMode; }
     std::vector<std::string> events;
-};
-
-// The editor's bitmaps, loaded once per frame.
-struct EditorBitmaps {
-    EditorBitmaps();
-    ~EditorBitmaps();
-    CBitmap* background;
-    CBitmap* knob;
-    CBitmap* about;
-    CBitmap* led;
-    CBitmap* ledRed;
-    CBitmap* button;
 };
 
 // The views of a frame built like the editor's window.

@@ -1,4 +1,4 @@
-// Inputs, rates and checks shared by the reliability battery.
+// Inputs, rates and host habits shared by the reliability battery and the allocation check.
 #pragma once
 
 #include <cstdint>
@@ -12,19 +12,20 @@ enum class TestSignal { Silence, Noise, Dc, Denormal, Sine };
 constexpr TestSignal kFiniteSignals[] = {TestSignal::Silence, TestSignal::Noise, TestSignal::Dc,
                                          TestSignal::Denormal, TestSignal::Sine};
 
-// Longest lag of the output behind the input at this host rate, in host samples.
-int32_t longestPathDelay(float rate);
-
 // Fills n stereo frames; `start` is the stream position of the first one (keeps a sine continuous).
 void fillSignal(TestSignal signal, std::mt19937& random, float* left, float* right, int32_t n, int64_t start,
                 float rate);
 
-// A host block length from 1 to 8192, often odd, often tiny.
-int32_t randomBlockSize(std::mt19937& random);
+// How hosts cut a stream: 1 to 8192 frames, often odd, often tiny; or always 512.
+enum class BlockPattern { Random, Fixed512, RateChange };
+int32_t blockSize(BlockPattern pattern, std::mt19937& random);
 
 // Index of the first non-finite sample, or -1.
 int64_t firstNonFinite(const float* samples, size_t n);
 double rootMeanSquare(const float* samples, size_t n);
+
+// A count divided by LUMERIC_BATTERY_SHRINK (valgrind runs some 50 times slower), at least 1.
+int shrunk(int count);
 
 // One stereo stream, written block by block.
 struct StereoStream {

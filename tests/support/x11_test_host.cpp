@@ -48,16 +48,17 @@ std::string startServer(int& server) {
         _exit(127);
     }
     close(fds[1]);
-    char number[32] = {};
-    ssize_t length = read(fds[0], number, sizeof number - 1);
+    // The server writes the number and the newline separately and dies if the pipe closes in between.
+    std::string text;
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n')
+        text += c;
     close(fds[0]);
-    if (length <= 0) {
+    if (text.empty() || c != '\n') {
         waitpid(server, nullptr, 0);
         server = -1;
         return "";
     }
-    std::string text(number, static_cast<size_t>(length));
-    text.erase(text.find_last_not_of("\n") + 1);
     return text;
 }
 

@@ -226,8 +226,27 @@ bool save(cairo_surface_t* surface, const std::string& folder, const char* name)
     return true;
 }
 
-void drawBackground(cairo_t* cr) {
-    applyFontOptions(cr);
+// A one-pixel groove between two groups of controls on a plate.
+void divider(cairo_t* cr, double x, double y, double height) {
+    setColor(cr, 0x17181b);
+    cairo_rectangle(cr, x, y, 1, height);
+    cairo_fill(cr);
+    setColor(cr, 0x474a51, 0.6);
+    cairo_rectangle(cr, x + 1, y, 1, height);
+    cairo_fill(cr);
+}
+
+// A dark line with a lit line below it, across the whole width.
+void horizontalEdge(cairo_t* cr, double y, double lightAlpha) {
+    setColor(cr, 0x000000);
+    cairo_rectangle(cr, 0, y, kWidth, 1);
+    cairo_fill(cr);
+    setColor(cr, 0x4a4d55, lightAlpha);
+    cairo_rectangle(cr, 0, y + 1, kWidth, 1);
+    cairo_fill(cr);
+}
+
+void drawPanel(cairo_t* cr) {
     cairo_pattern_t* base = cairo_pattern_create_linear(0, 0, 0, kHeight);
     Rgb top = hex(kPanelTop), bottom = hex(kPanelBottom);
     cairo_pattern_add_color_stop_rgb(base, 0, top.r, top.g, top.b);
@@ -241,8 +260,10 @@ void drawBackground(cairo_t* cr) {
         cairo_rectangle(cr, 0, y, kWidth, 1);
         cairo_fill(cr);
     }
+}
 
-    // Header bar: logo, program stepping, file menu, bypass.
+// Header bar: logo, program stepping, file menu, bypass.
+void drawHeader(cairo_t* cr) {
     cairo_pattern_t* header = cairo_pattern_create_linear(0, 0, 0, 27);
     cairo_pattern_add_color_stop_rgb(header, 0, 0.10, 0.105, 0.115);
     cairo_pattern_add_color_stop_rgb(header, 1, 0.075, 0.078, 0.085);
@@ -250,12 +271,7 @@ void drawBackground(cairo_t* cr) {
     cairo_set_source(cr, header);
     cairo_fill(cr);
     cairo_pattern_destroy(header);
-    setColor(cr, 0x000000);
-    cairo_rectangle(cr, 0, 27, kWidth, 1);
-    cairo_fill(cr);
-    setColor(cr, 0x4a4d55, 0.7);
-    cairo_rectangle(cr, 0, 28, kWidth, 1);
-    cairo_fill(cr);
+    horizontalEdge(cr, 27, 0.7);
 
     text(cr, "LUMERIC", 14, 19, 14, kLeft, 0xeef0f3, true, 2.4);
     cairo_arc(cr, 127, 14, 2.5, 0, 2 * M_PI);
@@ -291,15 +307,21 @@ void drawBackground(cairo_t* cr) {
     buttonSeat(cr, 342, 2);
     label(cr, "BYPASS", 366, 14.5, 8.5, kLeft, kLabel, 0.9);
     text(cr, "STEREO ENHANCER", 814, 17.5, 9, kRight, 0x9a9ea6, true, 2.2);
+}
 
-    // Top row.
+void drawProgramSection(cairo_t* cr) {
     section(cr, 10, 32, 292, 80, "PROGRAM");
     amberScreen(cr, 53, 57, 242, 37);
+}
 
+void drawOutputSection(cairo_t* cr) {
     section(cr, 308, 32, 92, 80, "OUTPUT");
     knobSeat(cr, 334, 44);
     knobLabel(cr, 355, 44, "VOLUME");
+}
 
+// One plate with two titled groups, loudness and tone.
+void drawLoudnessSection(cairo_t* cr) {
     section(cr, 406, 32, 412, 80, nullptr);
     label(cr, "LOUDNESS", 414, 44.5, 9, kLeft, kAmber, 1.2);
     setColor(cr, kAmber);
@@ -313,19 +335,15 @@ void drawBackground(cairo_t* cr) {
     knobLabel(cr, 580, 44, "MIX");
     knobSeat(cr, 646, 44);
     knobLabel(cr, 667, 44, "BASS BOOST");
-    setColor(cr, 0x17181b);
-    cairo_rectangle(cr, 709, 40, 1, 64);
-    cairo_fill(cr);
-    setColor(cr, 0x474a51, 0.6);
-    cairo_rectangle(cr, 710, 40, 1, 64);
-    cairo_fill(cr);
+    divider(cr, 709, 40, 64);
     label(cr, "TONE", 716, 44.5, 9, kLeft, kAmber, 1.2);
     knobSeat(cr, 732, 44);
     knobLabel(cr, 753, 44, "TILT");
     label(cr, "DARK", 731, 92, 6.5, kRight, kDimLabel, 0.3);
     label(cr, "BRIGHT", 775, 92, 6.5, kLeft, kDimLabel, 0.3);
+}
 
-    // Middle row.
+void drawSurroundSection(cairo_t* cr) {
     section(cr, 10, 118, 390, 128, "SURROUND & PUNCH");
     knobSeat(cr, 52, 172);
     knobLabel(cr, 73, 172, "VIRTUAL", "SURROUND");
@@ -335,15 +353,12 @@ void drawBackground(cairo_t* cr) {
     knobLabel(cr, 271, 172, "LAZER", "PUNCH");
     knobSeat(cr, 335, 172);
     knobLabel(cr, 356, 172, "DIFFUSE", "CREAM");
-    setColor(cr, 0x17181b);
-    cairo_rectangle(cr, 214, 150, 1, 86);
-    cairo_fill(cr);
-    setColor(cr, 0x474a51, 0.6);
-    cairo_rectangle(cr, 215, 150, 1, 86);
-    cairo_fill(cr);
+    divider(cr, 214, 150, 86);
     label(cr, "SPACE", 115, 158, 7.5, kCentre, kDimLabel, 1.5);
     label(cr, "PHASE", 313, 158, 7.5, kCentre, kDimLabel, 1.5);
+}
 
+void drawExciterSection(cairo_t* cr) {
     section(cr, 406, 118, 412, 128, "EXCITER & CLARITY");
     knobSeat(cr, 448, 172);
     knobLabel(cr, 469, 172, "EXCITER", "MIX");
@@ -353,16 +368,13 @@ void drawBackground(cairo_t* cr) {
     knobLabel(cr, 667, 172, "CLEARNESS");
     knobSeat(cr, 730, 172);
     knobLabel(cr, 751, 172, "NOISE", "REDUCTION");
-    setColor(cr, 0x17181b);
-    cairo_rectangle(cr, 609, 150, 1, 86);
-    cairo_fill(cr);
-    setColor(cr, 0x474a51, 0.6);
-    cairo_rectangle(cr, 610, 150, 1, 86);
-    cairo_fill(cr);
+    divider(cr, 609, 150, 86);
     label(cr, "HARMONICS", 511, 158, 7.5, kCentre, kDimLabel, 1.5);
     label(cr, "SPECTRAL", 709, 158, 7.5, kCentre, kDimLabel, 1.5);
+}
 
-    // Bottom left: the three-band stereo block.
+// The three-band stereo block: a row of EQ, width and delay per band, and the crossover.
+void drawStereoSection(cairo_t* cr) {
     section(cr, 10, 252, 390, 264, "3-BAND STEREO");
     buttonSeat(cr, 314, 257);
     label(cr, "MONO", 337, 269.5, 8.5, kLeft);
@@ -381,19 +393,15 @@ void drawBackground(cairo_t* cr) {
         cairo_rectangle(cr, 180, rows[row] + 21, 40, 1);
         cairo_fill(cr);
     }
-    setColor(cr, 0x17181b);
-    cairo_rectangle(cr, 285, 300, 1, 200);
-    cairo_fill(cr);
-    setColor(cr, 0x474a51, 0.6);
-    cairo_rectangle(cr, 286, 300, 1, 200);
-    cairo_fill(cr);
+    divider(cr, 285, 300, 200);
     knobSeat(cr, 307, 382);
     label(cr, "CROSSOVER", 328, 372, 7.5, kCentre, kAmber, 0.8);
     knobLabel(cr, 328, 382, "MID FREQ");
     label(cr, "LOW", 300, 434, 6.5, kRight, kDimLabel, 0.3);
     label(cr, "HIGH", 356, 434, 6.5, kLeft, kDimLabel, 0.3);
+}
 
-    // Bottom right: the analyser.
+void drawAnalyserSection(cairo_t* cr) {
     section(cr, 406, 252, 412, 264, "ANALYSER");
     label(cr, "SPECTRUM", 675, 271, 8, kRight, kLabel, 0.6);
     buttonSeat(cr, 679, 258);
@@ -407,8 +415,10 @@ void drawBackground(cairo_t* cr) {
         cairo_fill(cr);
     }
     label(cr, "dB", 800, 304, 6.5, kLeft, kDimLabel, 0.2);
+}
 
-    // Footer and the about strip (392..828 x 515..554).
+// Footer and the about strip (392..828 x 515..554).
+void drawFooter(cairo_t* cr) {
     cairo_pattern_t* footer = cairo_pattern_create_linear(0, 519, 0, kHeight);
     cairo_pattern_add_color_stop_rgb(footer, 0, 0.085, 0.09, 0.10);
     cairo_pattern_add_color_stop_rgb(footer, 1, 0.06, 0.063, 0.07);
@@ -416,12 +426,7 @@ void drawBackground(cairo_t* cr) {
     cairo_set_source(cr, footer);
     cairo_fill(cr);
     cairo_pattern_destroy(footer);
-    setColor(cr, 0x000000);
-    cairo_rectangle(cr, 0, 519, kWidth, 1);
-    cairo_fill(cr);
-    setColor(cr, 0x4a4d55, 0.5);
-    cairo_rectangle(cr, 0, 520, kWidth, 1);
-    cairo_fill(cr);
+    horizontalEdge(cr, 519, 0.5);
     screw(cr, 12, 537);
     text(cr, "lumeric.example", 26, 540.5, 9, kLeft, 0x80848c, false, 0.4);
     setColor(cr, 0x1c1d21);
@@ -436,6 +441,20 @@ void drawBackground(cairo_t* cr) {
     cairo_stroke(cr);
     text(cr, "ABOUT", 769.5, 541.5, 7.5, kCentre, 0xc9ccd2, true, 1.2);
     screw(cr, 816, 537);
+}
+
+void drawBackground(cairo_t* cr) {
+    applyFontOptions(cr);
+    drawPanel(cr);
+    drawHeader(cr);
+    drawProgramSection(cr);
+    drawOutputSection(cr);
+    drawLoudnessSection(cr);
+    drawSurroundSection(cr);
+    drawExciterSection(cr);
+    drawStereoSection(cr);
+    drawAnalyserSection(cr);
+    drawFooter(cr);
 }
 
 // One frame of the knob strip: value 0..1, travel from 7:30 to 4:30 o'clock.

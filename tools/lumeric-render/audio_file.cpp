@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
+
+#include "support/atomic_file.h"
 
 AudioReader::~AudioReader() {
     if (file) sf_close(file);
@@ -43,33 +43,19 @@ AudioWriter::~AudioWriter() {
 bool AudioWriter::open(const std::string& path, int format, int channels, int sampleRate,
                        std::string* error) {
     targetPath = path;
-    size_t slash = path.find_last_of('/');
-    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string pattern = folder + "." + name + ".part-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back(0);
-    int descriptor = mkstemp(buffer.data());
+    descriptor = createTemporaryBeside(path, &temporaryPath);
     if (descriptor < 0) {
         *error = path + ": cannot write there (" + std::strerror(errno) + ")";
         return false;
     }
-    temporaryPath = buffer.data();
-    // mkstemp makes the file private; the finished file gets the permissions any new file would.
-    static const mode_t creationMask = [] {
-        mode_t mask = umask(0);
-        umask(mask);
-        return mask;
-    }();
-    fchmod(descriptor, 0666 & ~creationMask);
     SF_INFO info{};
     info.channels = channels;
     info.samplerate = sampleRate;
     info.format = format;
-    file = sf_open_fd(descriptor, SFM_WRITE, &info, SF_TRUE);
+    // The descriptor stays ours: it is flushed to disk after libsndfile finished the header.
+    file = sf_open_fd(descriptor, SFM_WRITE, &info, SF_FALSE);
     if (!file) {
         *error = path + ": cannot write " + describeFormat(format) + " (" + sf_strerror(nullptr) + ")";
-        close(descriptor);
         discard();
         return false;
     }
@@ -94,7 +80,6 @@ bool AudioWriter::write(const float* interleaved, int64_t frames, std::string* e
 
 bool AudioWriter::commit(bool overwrite, std::string* error) {
     if (!file) return false;
-    sf_write_sync(file);
     int closed = sf_close(file);
     file = nullptr;
     if (closed != 0) {
@@ -102,25 +87,17 @@ bool AudioWriter::commit(bool overwrite, std::string* error) {
         discard();
         return false;
     }
-    if (overwrite) {
-        if (std::rename(temporaryPath.c_str(), targetPath.c_str()) != 0) {
-            *error = targetPath + ": cannot move the finished file into place (" + std::strerror(errno) + ")";
-            discard();
-            return false;
-        }
-    } else {
-        // A hard link never replaces an existing name, so a file that appeared meanwhile survives.
-        if (link(temporaryPath.c_str(), targetPath.c_str()) != 0) {
-            int code = errno;
-            *error = code == EEXIST ? targetPath + ": already exists (use --overwrite to replace it)"
-                                    : targetPath + ": cannot move the finished file into place (" +
-                                          std::strerror(code) + ")";
-            discard();
-            return false;
-        }
-        unlink(temporaryPath.c_str());
-    }
+    const bool moved = commitTemporary(descriptor, temporaryPath, targetPath, overwrite);
+    const int code = errno;
+    descriptor = -1;
     temporaryPath.clear();
+    if (!moved) {
+        *error =
+            !overwrite && code == EEXIST
+                ? targetPath + ": already exists (use --overwrite to replace it)"
+                : targetPath + ": cannot move the finished file into place (" + std::strerror(code) + ")";
+        return false;
+    }
     return true;
 }
 
@@ -130,7 +107,8 @@ void AudioWriter::discard() {
         file = nullptr;
     }
     if (!temporaryPath.empty()) {
-        unlink(temporaryPath.c_str());
+        discardTemporary(descriptor, temporaryPath);
+        descriptor = -1;
         temporaryPath.clear();
     }
 }

@@ -47,6 +47,7 @@ class AudioWriter {
 
   private:
     SNDFILE* file = nullptr;
+    int descriptor = -1;
     std::string targetPath;
     std::string temporaryPath;
 };

@@ -5,11 +5,15 @@
 #include <cstdlib>
 
 #include "engine/px_audio.h"
-#include "engine_session.h"
 #include "presets/preset_files.h"
 #include "presets/preset_images.h"
 
 namespace {
+
+AEffect* createInProcess(audioMasterCallback hostCallback) {
+    AudioEffect* created = createEffectInstance(hostCallback);
+    return created ? created->getAeffect() : nullptr;
+}
 
 std::string lowered(const std::string& text) {
     std::string result = text;
@@ -18,27 +22,27 @@ std::string lowered(const std::string& text) {
     return result;
 }
 
-bool allDigits(const std::string& text) {
+bool isAllDigits(const std::string& text) {
     if (text.empty() || text.size() > 6) return false;
     for (char c : text)
         if (!std::isdigit(static_cast<unsigned char>(c))) return false;
     return true;
 }
 
-std::string listPrograms(EngineSession& session, const std::vector<int>& indices) {
+std::string listPrograms(PluginInstance& engine, const std::vector<int>& indices) {
     std::string list;
     for (size_t i = 0; i < indices.size(); ++i) {
         if (i > 0) list += ", ";
-        list += std::to_string(indices[i]) + " \"" + session.programNameIndexed(indices[i]) + "\"";
+        list += std::to_string(indices[i]) + " \"" + engine.programNameIndexed(indices[i]) + "\"";
     }
     return list;
 }
 
 } // namespace
 
-int findProgram(EngineSession& session, const std::string& wanted, std::string* error) {
-    const int count = session.numPrograms();
-    if (allDigits(wanted)) {
+int findProgram(PluginInstance& engine, const std::string& wanted, std::string* error) {
+    const int count = engine.effect()->numPrograms;
+    if (isAllDigits(wanted)) {
         int number = std::atoi(wanted.c_str());
         if (number < count) return number;
         *error = "program " + wanted + " does not exist (programs are 0.." + std::to_string(count - 1) + ")";
@@ -47,7 +51,7 @@ int findProgram(EngineSession& session, const std::string& wanted, std::string* 
     const std::string key = lowered(wanted);
     std::vector<int> exact, exactIgnoringCase, prefixed, containing;
     for (int p = 0; p < count; ++p) {
-        const std::string name = session.programNameIndexed(p);
+        const std::string name = engine.programNameIndexed(p);
         const std::string lower = lowered(name);
         if (name == wanted) exact.push_back(p);
         if (lower == key) exactIgnoringCase.push_back(p);
@@ -57,22 +61,22 @@ int findProgram(EngineSession& session, const std::string& wanted, std::string* 
     for (const auto* matches : {&exact, &exactIgnoringCase, &prefixed}) {
         if (matches->size() == 1) return matches->front();
         if (matches->size() > 1) {
-            *error = "program name \"" + wanted + "\" is ambiguous: " + listPrograms(session, *matches) +
+            *error = "program name \"" + wanted + "\" is ambiguous: " + listPrograms(engine, *matches) +
                      " (give the number)";
             return -1;
         }
     }
     *error = "unknown program \"" + wanted + "\"";
     if (!containing.empty())
-        *error += "; names containing it: " + listPrograms(session, containing);
+        *error += "; names containing it: " + listPrograms(engine, containing);
     else
         *error += " (see --list-programs)";
     return -1;
 }
 
-int findParameter(EngineSession& session, const std::string& wanted, std::string* error) {
-    const int count = session.numParams();
-    if (allDigits(wanted)) {
+int findParameter(PluginInstance& engine, const std::string& wanted, std::string* error) {
+    const int count = engine.effect()->numParams;
+    if (isAllDigits(wanted)) {
         int number = std::atoi(wanted.c_str());
         if (number < count) return number;
         *error =
@@ -81,7 +85,7 @@ int findParameter(EngineSession& session, const std::string& wanted, std::string
     }
     std::vector<int> matches;
     for (int i = 0; i < count; ++i)
-        if (lowered(session.parameterName(i)) == lowered(wanted)) matches.push_back(i);
+        if (lowered(engine.parameterName(i)) == lowered(wanted)) matches.push_back(i);
     if (matches.size() == 1) return matches.front();
     if (matches.empty()) {
         *error = "unknown parameter \"" + wanted + "\" (see --list-params)";
@@ -107,15 +111,37 @@ bool parseParameterValue(const std::string& text, float* value) {
     return true;
 }
 
+std::unique_ptr<PluginInstance> createEngine(std::string* error) {
+    auto engine = PluginInstance::create(&createInProcess, PluginInstance::Behaviour{});
+    if (!engine) {
+        *error = "the effect engine could not be created (out of memory?)";
+        return nullptr;
+    }
+    engine->dispatch(effOpen);
+    return engine;
+}
+
+PxAudio& effectOf(PluginInstance& engine) {
+    return *static_cast<PxAudio*>(static_cast<AudioEffect*>(engine.effect()->object));
+}
+
+bool isSpectralRate(int sampleRate) {
+    return AudioPath::classifyRate(static_cast<float>(sampleRate)) != AudioPath::RateClass::Other;
+}
+
+bool isHalfRate(int sampleRate) {
+    return AudioPath::classifyRate(static_cast<float>(sampleRate)) == AudioPath::RateClass::Half;
+}
+
 bool resolveSettings(const RenderOptions& options, EngineSettings& settings, std::string* error) {
-    auto probe = EngineSession::create(error);
+    auto probe = createEngine(error);
     if (!probe) return false;
     if (!options.fxbPath.empty()) {
         if (!readPresetFile(options.fxbPath, settings.bankImage)) {
             *error = options.fxbPath + ": cannot read the bank file";
             return false;
         }
-        if (!fxbLoadBytesFromBuf(probe->effect(), settings.bankImage.data(), settings.bankImage.size())) {
+        if (!fxbLoadBytesFromBuf(effectOf(*probe), settings.bankImage.data(), settings.bankImage.size())) {
             *error = options.fxbPath + ": not a Lumeric bank file";
             return false;
         }
@@ -130,7 +156,7 @@ bool resolveSettings(const RenderOptions& options, EngineSettings& settings, std
             *error = options.fxpPath + ": cannot read the program file";
             return false;
         }
-        if (!fxpLoadBytesFromBuf(probe->effect(), settings.programImage.data(),
+        if (!fxpLoadBytesFromBuf(effectOf(*probe), settings.programImage.data(),
                                  settings.programImage.size())) {
             *error = options.fxpPath + ": not a Lumeric program file";
             return false;
@@ -155,12 +181,12 @@ bool resolveSettings(const RenderOptions& options, EngineSettings& settings, std
     return true;
 }
 
-void applySettings(EngineSession& session, const EngineSettings& settings) {
+void applySettings(PluginInstance& engine, const EngineSettings& settings) {
     if (!settings.bankImage.empty())
-        fxbLoadBytesFromBuf(session.effect(), settings.bankImage.data(), settings.bankImage.size());
-    if (settings.program >= 0) session.dispatch(effSetProgram, 0, settings.program);
+        fxbLoadBytesFromBuf(effectOf(engine), settings.bankImage.data(), settings.bankImage.size());
+    if (settings.program >= 0) engine.dispatch(effSetProgram, 0, settings.program);
     if (!settings.programImage.empty())
-        fxpLoadBytesFromBuf(session.effect(), settings.programImage.data(), settings.programImage.size());
+        fxpLoadBytesFromBuf(effectOf(engine), settings.programImage.data(), settings.programImage.size());
     for (const auto& [index, value] : settings.values)
-        session.setParameter(index, value);
+        engine.setParameter(index, value);
 }

@@ -11,7 +11,7 @@ bool isFolder(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool exists(const std::string& path) {
+bool isExistingPath(const std::string& path) {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0;
 }
@@ -31,7 +31,7 @@ std::string joined(const std::string& folder, const std::string& name) {
     return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-bool sameFile(const std::string& a, const std::string& b) {
+bool isSameFile(const std::string& a, const std::string& b) {
     struct stat first {
     }, second{};
     return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
@@ -49,7 +49,7 @@ bool planJobs(const RenderOptions& options, JobPlan& plan, std::string* error) {
     const bool several = options.inputs.size() > 1;
     const bool toFolder = several || isFolder(options.output) || options.output.back() == '/';
     std::string folder = toFolder ? options.output : folderOf(options.output);
-    if (toFolder && exists(folder) && !isFolder(folder)) {
+    if (toFolder && isExistingPath(folder) && !isFolder(folder)) {
         *error = folder + ": not a folder (several inputs need an output folder)";
         return false;
     }
@@ -86,11 +86,11 @@ bool planJobs(const RenderOptions& options, JobPlan& plan, std::string* error) {
             *error = job.output + ": two inputs would be written to the same output file";
             return false;
         }
-        if (sameFile(job.output, input)) {
+        if (isSameFile(job.output, input)) {
             *error = job.output + ": the output would replace its own input";
             return false;
         }
-        if (exists(job.output)) {
+        if (isExistingPath(job.output)) {
             if (!options.overwrite) {
                 *error = job.output + ": already exists (use --overwrite to replace it)";
                 return false;
@@ -107,7 +107,7 @@ bool planJobs(const RenderOptions& options, JobPlan& plan, std::string* error) {
         plan.jobs.push_back(job);
     }
     if (!options.snapshotPath.empty()) {
-        if (exists(options.snapshotPath) && !options.overwrite) {
+        if (isExistingPath(options.snapshotPath) && !options.overwrite) {
             *error = options.snapshotPath + ": already exists (use --overwrite to replace it)";
             return false;
         }

@@ -11,8 +11,6 @@
 #include "audio_file.h"
 #include "batch.h"
 #include "demo_clip.h"
-#include "editor_snapshot.h"
-#include "engine_session.h"
 #include "engine_settings.h"
 #include "job_plan.h"
 #include "options.h"
@@ -77,25 +75,25 @@ int makeDemo(const RenderOptions& options) {
 
 int listPrograms(const EngineSettings& settings) {
     std::string error;
-    auto session = EngineSession::create(&error);
-    if (!session) return fail(error);
-    applySettings(*session, settings);
-    const int current = session->currentProgram();
-    for (int p = 0; p < session->numPrograms(); ++p)
-        std::printf("%3d %c %s\n", p, p == current ? '*' : ' ', session->programNameIndexed(p).c_str());
+    auto engine = createEngine(&error);
+    if (!engine) return fail(error);
+    applySettings(*engine, settings);
+    const VstIntPtr current = engine->dispatch(effGetProgram);
+    for (int p = 0; p < engine->effect()->numPrograms; ++p)
+        std::printf("%3d %c %s\n", p, p == current ? '*' : ' ', engine->programNameIndexed(p).c_str());
     return 0;
 }
 
 int listParameters(const EngineSettings& settings) {
     std::string error;
-    auto session = EngineSession::create(&error);
-    if (!session) return fail(error);
-    applySettings(*session, settings);
-    std::printf("Program %d: %s\n", session->currentProgram(),
-                session->programNameIndexed(session->currentProgram()).c_str());
-    for (int i = 0; i < session->numParams(); ++i)
-        std::printf("%3d  %-18s %-10s (%.4f)\n", i, session->parameterName(i).c_str(),
-                    session->parameterDisplay(i).c_str(), static_cast<double>(session->getParameter(i)));
+    auto engine = createEngine(&error);
+    if (!engine) return fail(error);
+    applySettings(*engine, settings);
+    const int current = static_cast<int>(engine->dispatch(effGetProgram));
+    std::printf("Program %d: %s\n", current, engine->programNameIndexed(current).c_str());
+    for (int i = 0; i < engine->effect()->numParams; ++i)
+        std::printf("%3d  %-18s %-10s (%.4f)\n", i, engine->parameterName(i).c_str(),
+                    engine->parameterDisplay(i).c_str(), static_cast<double>(engine->getParameter(i)));
     return 0;
 }
 
@@ -104,7 +102,7 @@ void noteRates(const std::vector<RenderJob>& jobs) {
     std::set<int> said;
     for (const RenderJob& job : jobs) {
         int rate = job.inputInfo.sampleRate;
-        if (spectralRate(rate) || !said.insert(rate).second) continue;
+        if (isSpectralRate(rate) || !said.insert(rate).second) continue;
         std::fprintf(stderr,
                      "lumeric-render: note: at %d Hz only the time-domain stages run; the spectral stages "
                      "need 44100, 48000, 88200 or 96000 Hz\n",

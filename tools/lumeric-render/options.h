@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "editor/analyser_mode.h"
+
 enum class RenderMode { Render, ListPrograms, ListParams, MakeDemo, Help };
-enum class SnapshotMode { Spectrum, Scope };
 
 struct RenderOptions {
     RenderMode mode = RenderMode::Render;
@@ -24,7 +25,7 @@ struct RenderOptions {
     bool floatOutput = false;
     int bits = 0; // 0: as the input
     std::string snapshotPath;
-    SnapshotMode snapshotMode = SnapshotMode::Spectrum;
+    AnalyserMode snapshotMode = AnalyserMode::Spectrum;
     std::string demoPath;
 };
 

@@ -4,13 +4,13 @@
 #include <chrono>
 #include <vector>
 
-#include "editor_snapshot.h"
-#include "engine_session.h"
+#include "editor/editor_snapshot.h"
+#include "engine/px_audio.h"
 #include "engine_settings.h"
 #include "progress_display.h"
 
 int engineBlockSize(int requested, int sampleRate) {
-    return halfRate(sampleRate) && requested % 2 != 0 ? requested + 1 : requested;
+    return isHalfRate(sampleRate) && requested % 2 != 0 ? requested + 1 : requested;
 }
 
 RenderResult renderFile(const RenderJob& job, const EngineSettings& engineSettings,
@@ -28,19 +28,19 @@ RenderResult renderFile(const RenderJob& job, const EngineSettings& engineSettin
     const int64_t totalFrames = reader.info().frames;
     const int block = engineBlockSize(settings.blockSize, rate);
 
-    auto session = EngineSession::create(&result.error);
-    if (!session) return result;
-    applySettings(*session, engineSettings);
-    session->start(static_cast<float>(rate), block);
+    auto engine = createEngine(&result.error);
+    if (!engine) return result;
+    applySettings(*engine, engineSettings);
+    engine->start(static_cast<float>(rate), block);
     const size_t frames = static_cast<size_t>(block);
     std::vector<float> inLeft(frames), inRight(frames), outLeft(frames), outRight(frames);
     float* inputs[2] = {inLeft.data(), inRight.data()};
     float* outputs[2] = {outLeft.data(), outRight.data()};
     // The engine fades its very first block in from silence; a block of silence before the file keeps
     // that fade out of the output, and the suspend/resume empties the spectral exchange again.
-    session->process(inputs, outputs, block);
-    session->stop();
-    session->start(static_cast<float>(rate), block);
+    engine->processReplacing(inputs, outputs, block);
+    engine->suspend();
+    engine->start(static_cast<float>(rate), block);
 
     LoudnessMeter inputMeter, outputMeter;
     if (!inputMeter.start(channels, rate) || !outputMeter.start(channels, rate)) {
@@ -69,9 +69,9 @@ RenderResult renderFile(const RenderJob& job, const EngineSettings& engineSettin
             inLeft[i] = i < got ? fileIn[i * channels] : 0.0f;
             inRight[i] = i < got ? fileIn[i * channels + channels - 1] : 0.0f;
         }
-        session->process(inputs, outputs, block);
+        engine->processReplacing(inputs, outputs, block);
         if (toSkip < 0) {
-            result.summary.delay = session->pathDelay();
+            result.summary.delay = effectOf(*engine).pathDelay();
             toSkip = settings.raw ? 0 : result.summary.delay;
         }
 
@@ -96,9 +96,9 @@ RenderResult renderFile(const RenderJob& job, const EngineSettings& engineSettin
     }
     // The picture is taken before the effect is suspended: a suspend resets the analyser's feed.
     if (!job.snapshotPath.empty() &&
-        !writeEditorSnapshot(session->effect(), settings.snapshotMode, job.snapshotPath, &result.error))
+        !writeEditorSnapshot(effectOf(*engine), settings.snapshotMode, job.snapshotPath, &result.error))
         return result;
-    session->stop();
+    engine->suspend();
     if (!writer.commit(settings.overwrite, &result.error)) return result;
 
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

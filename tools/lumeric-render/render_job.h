@@ -23,7 +23,7 @@ struct RenderSettings {
     int blockSize = 512;
     bool raw = false;
     bool overwrite = false;
-    SnapshotMode snapshotMode = SnapshotMode::Spectrum;
+    AnalyserMode snapshotMode = AnalyserMode::Spectrum;
 };
 
 struct RenderResult {

@@ -1,5 +1,6 @@
 // The editor glue between the effect and the widget layer: the editor rectangle, the frame's idle, the
-// knob mode, and the begin and end of user gestures passed on to the host.
+// knob mode, the host's keys handed to the frame, and the begin and end of user gestures passed on to the
+// host.
 #pragma once
 
 #include "gui/cframe.h"
@@ -13,9 +14,6 @@ class AEffGUIEditor : public AEffEditor, public VSTGUIEditorInterface {
     explicit AEffGUIEditor(AudioEffect* effect);
     // Deletes a frame that the subclass left open.
     ~AEffGUIEditor() override;
-
-    // Echo of an effect parameter into the controls; the subclass decides what to show.
-    virtual void setParameter(VstInt32 index, float value) {}
 
     bool getRect(ERect** rect) override;
     bool open(void* ptr) override;

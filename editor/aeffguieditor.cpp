@@ -1,6 +1,15 @@
-#include "gui/aeffguieditor.h"
+#include "editor/aeffguieditor.h"
 
 #include "host/audioeffectx.h"
+
+namespace {
+
+// The widgets take the host's key and modifier numbers as they are; only the record is their own.
+CKeyCode widgetKey(const VstKeyCode& key) {
+    return CKeyCode{key.character, key.virt, key.modifier};
+}
+
+} // namespace
 
 AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect) {}
 
@@ -30,11 +39,13 @@ void AEffGUIEditor::idle() {
 }
 
 bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) {
-    return frame && frame->onKeyDown(keyCode) == 1;
+    CKeyCode key = widgetKey(keyCode);
+    return frame && frame->onKeyDown(key) == 1;
 }
 
 bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode) {
-    return frame && frame->onKeyUp(keyCode) == 1;
+    CKeyCode key = widgetKey(keyCode);
+    return frame && frame->onKeyUp(key) == 1;
 }
 
 bool AEffGUIEditor::setKnobMode(VstInt32 value) {
