@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include <vector>
@@ -52,85 +53,64 @@ Stereo runThrough(PluginInstance& instance, Stereo signal, int blockSize = 512) 
 // Virtual surround below 1/16 turns every bin by exactly zero: a spectral stage that is on and transparent.
 constexpr float kTransparentSurround = 0.05f;
 
-// What the half-rate exchange makes of a transparent stage: pairs averaged, 767 half-rate samples of delay,
-// each pair rebuilt as the midpoint to the previous value and the value itself, then a two-tap average.
-std::vector<float> halfRateIdentity(const std::vector<float>& in) {
-    std::vector<float> out(in.size());
-    float previous = 0.0f, previousRebuilt = 0.0f;
-    for (size_t m = 0; 2 * m + 1 < in.size(); ++m) {
+// The half-rate exchange, unscaled: with a transparent stage on, pairs averaged, 767 half-rate samples of
+// delay, each pair rebuilt as the midpoint to the previous value and the value itself; then, on or off, a
+// two-tap average.
+std::vector<float> halfRateExchange(const std::vector<float>& in, bool stageOn) {
+    std::vector<float> rebuilt = in, out(in.size());
+    float previous = 0.0f;
+    for (size_t m = 0; stageOn && 2 * m + 1 < in.size(); ++m) {
         const float o = m >= 767 ? (in[2 * (m - 767)] + in[2 * (m - 767) + 1]) * 0.5f : 0.0f;
-        const float rebuilt[2] = {(o + previous) * 0.5f, o};
-        for (size_t j = 0; j < 2; ++j) {
-            out[2 * m + j] = (rebuilt[j] + previousRebuilt) * 0.5f;
-            previousRebuilt = rebuilt[j];
-        }
-        previous = o;
+        rebuilt[2 * m] = (o + previous) * 0.5f;
+        rebuilt[2 * m + 1] = previous = o;
     }
+    for (size_t n = 0; n < in.size(); ++n)
+        out[n] = (rebuilt[n] + (n > 0 ? rebuilt[n - 1] : 0.0f)) * 0.5f;
     return out;
 }
 
-// With a transparent stage on, the output is the neutral output delayed: by exactly 767 samples at the full
-// rates, through the half-rate exchange (about 1535 samples) at the half rates, not at all elsewhere.
-TEST(AudioPath, TransparentStageDelaysByTheRatesExchange) {
-    for (float rate : {44100.0f, 48000.0f, 88200.0f, 96000.0f, 32000.0f, 192000.0f, 44099.0f}) {
-        // Noise checks the exchange sample by sample; a slow sine shows the half rate's delay.
-        for (bool sine : {false, true}) {
-            if (sine && !isHalfRate(rate)) continue;
-            Stereo input = noiseInput(12000, 13);
-            if (sine) input.left = sineWave(500.0, rate, 12000);
-            Stereo off = input, on = input;
-            if (isHalfRate(rate)) {
-                // The module's loudness section cannot be switched off, and the neutral output at these
-                // rates is already averaged: the driver alone shows the exchange against its own input.
-                AudioPathRig rig(rate);
-                rig.params[kVirtualSurround] = kTransparentSurround;
-                rig.run(on.left, on.right, 512);
-            } else {
-                auto direct = neutralInstance(rate), spectral = neutralInstance(rate);
-                spectral->setParameter(kVirtualSurround, kTransparentSurround);
-                off = runThrough(*direct, input), on = runThrough(*spectral, input);
-            }
-            for (int side = 0; side < (sine ? 1 : 2); ++side) {
-                const auto& got = side ? on.right : on.left;
-                const auto& neutral = side ? off.right : off.left;
-                std::vector<float> expected = neutral;
-                if (sine) {
-                    expected.assign(1535, 0.0f);
-                    expected.insert(expected.end(), neutral.begin(), neutral.end() - 1535);
-                } else if (isHalfRate(rate)) {
-                    expected = halfRateIdentity(neutral);
-                } else if (isSupported(rate)) {
-                    expected.assign(767, 0.0f);
-                    expected.insert(expected.end(), neutral.begin(), neutral.end() - 767);
-                }
-                const float tolerance = sine ? 2e-3f : 2e-5f;
-                for (size_t t = sine ? 2000 : 0; t < got.size(); ++t)
-                    ASSERT_NEAR(got[t], expected[t], tolerance) << rate << " Hz side " << side << " at " << t;
-            }
-        }
-    }
+std::vector<float> delayed(const std::vector<float>& in, size_t lag) {
+    std::vector<float> out(lag, 0.0f);
+    out.insert(out.end(), in.begin(), in.end() - static_cast<std::ptrdiff_t>(lag));
+    return out;
 }
 
-// Gain 8 v^3 after the exchange at the four rates; elsewhere the volume does nothing.
-TEST(AudioPath, VolumeFollowsTheCubeAtSupportedRatesOnly) {
-    const auto input = noiseInput(3000, 9);
-    for (float rate : {44100.0f, 96000.0f, 32000.0f})
-        for (float surround : {0.0f, kTransparentSurround}) {
-            auto unity = neutralInstance(rate);
-            unity->setParameter(kVirtualSurround, surround);
-            const auto reference = runThrough(*unity, input);
-            for (float volume : {0.0f, 0.3f, 0.7f, 1.0f}) {
-                auto instance = neutralInstance(rate);
-                instance->setParameter(kVirtualSurround, surround);
+// Volume 0.7 with a transparent stage off and on. At the full rates the output is 8 v^3 times the neutral
+// output, delayed by exactly 767 samples when the stage is on; at the half rates it goes through the
+// half-rate exchange (about 1535 samples of delay, which a slow sine shows); elsewhere neither the volume
+// nor the stage does anything.
+TEST(AudioPath, RatesExchangeDelayAndVolume) {
+    const float volume = 0.7f;
+    for (float rate : {44100.0f, 48000.0f, 88200.0f, 96000.0f, 32000.0f, 192000.0f, 44099.0f})
+        for (int stage = 0; stage < (isHalfRate(rate) ? 3 : 2); ++stage) {
+            const bool on = stage > 0, sine = stage == 2;
+            Stereo input = noiseInput(12000, 13);
+            if (sine) input.left = sineWave(500.0, rate, 12000);
+            Stereo off = input, out = input;
+            if (isHalfRate(rate)) {
+                // The module's loudness section cannot be switched off, and its neutral output at these
+                // rates is already averaged: the driver alone shows the exchange against its own input.
+                AudioPathRig rig(rate);
+                rig.params[kVirtualSurround] = on ? kTransparentSurround : 0.0f;
+                rig.params[kVolume] = volume;
+                rig.run(out.left, out.right, 512);
+            } else {
+                auto neutral = neutralInstance(rate), instance = neutralInstance(rate);
+                instance->setParameter(kVirtualSurround, on ? kTransparentSurround : 0.0f);
                 instance->setParameter(kVolume, volume);
-                const auto out = runThrough(*instance, input);
-                const double gain = isSupported(rate) ? 8.0 * volume * volume * volume : 1.0;
-                for (size_t t = 0; t < out.left.size(); ++t) {
-                    ASSERT_NEAR(out.left[t], gain * reference.left[t], 1e-6 * (gain + 1))
-                        << rate << " " << volume;
-                    ASSERT_NEAR(out.right[t], gain * reference.right[t], 1e-6 * (gain + 1))
-                        << rate << " " << volume;
-                }
+                off = runThrough(*neutral, input), out = runThrough(*instance, input);
+            }
+            const float gain = isSupported(rate) ? 8.0f * volume * volume * volume : 1.0f;
+            for (int side = 0; side < (sine ? 1 : 2); ++side) {
+                const auto& got = side ? out.right : out.left;
+                const auto& reference = side ? off.right : off.left;
+                const auto expected = sine                      ? delayed(reference, 1535)
+                                      : isHalfRate(rate)        ? halfRateExchange(reference, on)
+                                      : isSupported(rate) && on ? delayed(reference, 767)
+                                                                : reference;
+                for (size_t t = sine ? 2000 : 0; t < got.size(); ++t)
+                    ASSERT_NEAR(got[t], gain * expected[t], gain * (sine ? 2e-3f : 2e-5f))
+                        << rate << " Hz, stage " << stage << ", side " << side << " at " << t;
             }
         }
 }
