@@ -14,31 +14,25 @@ struct AudioPathRig {
     std::atomic<float> params[kNumPathSettings];
     std::unique_ptr<AudioPath> path;
 
-    explicit AudioPathRig(float rate = 44100.0f, bool withLoudness = false) {
+    explicit AudioPathRig(float rate = 44100.0f) {
         for (int i = 0; i < kNumPathSettings; ++i)
             params[i] = neutralValue(i);
         path = std::make_unique<AudioPath>(params);
         path->setSampleRate(rate);
         path->resetVariables();
-        path->loudness.enabled = withLoudness;
+        path->loudness.enabled = false;
     }
     static float neutralValue(int index) {
         const bool centred = index == kVolume || index == kTone || index == kExciterFreq ||
                              (index >= kEqLow && index <= kMidFreq);
         return centred ? 0.5f : 0.0f;
     }
-    // Runs the signal through in blocks of blockSize; returns the left output, right is processed in place.
-    std::vector<float> run(std::vector<float> left, std::vector<float>& right, int blockSize) {
+    // Runs the stereo signal through in blocks of blockSize, in place.
+    void run(std::vector<float>& left, std::vector<float>& right, int blockSize) {
         for (size_t start = 0; start < left.size(); start += static_cast<size_t>(blockSize)) {
-            const int n =
-                static_cast<int>(std::min<size_t>(static_cast<size_t>(blockSize), left.size() - start));
+            const size_t n = std::min<size_t>(static_cast<size_t>(blockSize), left.size() - start);
             float* io[2] = {left.data() + start, right.data() + start};
-            path->processReplacing(io, io, n);
+            path->processReplacing(io, io, static_cast<int32_t>(n));
         }
-        return left;
     }
 };
-
-inline std::vector<float> whiteNoise(size_t length, unsigned seed, float amplitude = 0.5f) {
-    return uniformNoise(length, seed, amplitude);
-}
