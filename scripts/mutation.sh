@@ -16,9 +16,9 @@ read -r -a extra <<<"${MUTATION_CTEST:-}"
 
 bash scripts/install-deps.sh
 mkdir -p "$scratch/src"
-# Mirror the working tree (tracked and untracked, not ignored files); unchanged files keep their times,
+# Mirror the working tree (tracked and untracked, not ignored files); only changed files get new times,
 # so the scratch build stays incremental between runs.
-git ls-files -co --exclude-standard -z | rsync -a --checksum --from0 --files-from=- ./ "$scratch/src/"
+git ls-files -co --exclude-standard -z | rsync -rl --checksum --from0 --files-from=- ./ "$scratch/src/"
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
 cmake -S "$scratch/src" -B "$scratch/build" -DCMAKE_BUILD_TYPE=Release -DLUMERIC_BENCH=OFF "${launcher[@]}" >/dev/null
