@@ -10,16 +10,13 @@ constexpr int kFrameLength = 2048;
 constexpr int kStageBins = 1024; // bins 0..1023; bin 1024 is left alone
 constexpr int kScratchLength = kStageBins + 1;
 
-// Single-precision tests, so that exactly 0.45f and 0.55f count as neutral.
-inline bool isNeutral(float value) {
-    return value >= 0.45f && value <= 0.55f;
-}
 inline bool isAmountOn(float value) {
     return value > 0.02f;
 }
 inline bool isFatBassOn(float value) {
     return value > 0.05f;
 }
+// Single-precision tests, so that exactly 0.45f and 0.55f count as neutral.
 inline bool isToneOn(float value) {
     return value > 0.55f || value < 0.45f;
 }
