@@ -1,5 +1,5 @@
 // The reliability battery: the real module driven as careless hosts drive it, at every rate, with every kind
-// of signal, block pattern and bad input; many instances at once; the editor abused; a whole session; the
+// of signal, block pattern and bad input; many instances at once; the editor abused; the
 // host's threads meeting in one instance. The sanitizer builds run all of it, valgrind a subset with smaller
 // counts (LUMERIC_BATTERY_SHRINK), ThreadSanitizer the threads.
 #include <algorithm>
@@ -10,7 +10,6 @@
 
 #include "dsp/audio_path.h"
 #include "engine/px_audio.h"
-#include "presets/preset_images.h"
 #include "stress_signals.h"
 #include "test_helpers.h"
 #include "x11_test_host.h"
@@ -271,41 +270,6 @@ TEST(Editor, CarelessHostCallsAreSurvived) {
     TestHostWindow parent;
     EXPECT_EQ(plugin->dispatch(effEditOpen, 0, 0, parent.handle()), 1);
     plugin->dispatch(effEditIdle);
-    plugin->close();
-}
-
-// From load to close. The preset functions are not exported by the module, so the effect is built in this
-// process from the same code.
-TEST(Session, LoadProcessEditorPresetsAndClose) {
-    auto plugin = PluginInstance::create(
-        [](audioMasterCallback host) { return createEffectInstance(host)->getAeffect(); }, {});
-    auto& fx = *static_cast<PxAudio*>(plugin->effect()->object);
-    plugin->dispatch(effOpen);
-    plugin->start(44100.0f);
-    plugin->dispatch(effSetProgram, 0, 72);
-    {
-        TestHostWindow parent;
-        EXPECT_EQ(plugin->dispatch(effEditOpen, 0, 0, parent.handle()), 1);
-        for (int i = 0; i < 10; ++i) {
-            processNoise(*plugin, 2);
-            plugin->dispatch(effEditIdle);
-        }
-        plugin->dispatch(effEditClose);
-    }
-    plugin->setParameter(kTone, 0.125f);
-    char name[] = "Session program";
-    plugin->dispatch(effSetProgramName, 0, 0, name);
-    std::vector<unsigned char> program(kBankImageSize), bank(kBankImageSize);
-    size_t programSize = 0, bankSize = 0;
-    fxpSaveBytesToBuf(fx, program.data(), &programSize);
-    fxbSaveBytesToBuf(fx, bank.data(), &bankSize);
-    plugin->dispatch(effSetProgram, 0, 3);
-    ASSERT_TRUE(fxpLoadBytesFromBuf(fx, program.data(), programSize));
-    EXPECT_EQ(plugin->getParameter(kTone), 0.125f);
-    ASSERT_TRUE(fxbLoadBytesFromBuf(fx, bank.data(), bankSize));
-    EXPECT_STREQ(fx.program(72).name, "Session program");
-    processNoise(*plugin, 20);
-    plugin->suspend();
     plugin->close();
 }
 
