@@ -19,6 +19,8 @@ mkdir -p "$scratch/src"
 # Mirror the working tree (tracked and untracked, not ignored files); only changed files get new times,
 # so the scratch build stays incremental between runs.
 git ls-files -co --exclude-standard -z | rsync -rl --checksum --from0 --files-from=- ./ "$scratch/src/"
+# A run stopped mid-mutant leaves that file's object built from the mutant: rebuild it.
+if [ -f "$scratch/mutated" ]; then touch "$scratch/src/$(cat "$scratch/mutated")"; rm -f "$scratch/mutated"; fi
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
 cmake -S "$scratch/src" -B "$scratch/build" -DCMAKE_BUILD_TYPE=Release -DLUMERIC_BENCH=OFF "${launcher[@]}" >/dev/null
@@ -40,6 +42,7 @@ print("\x1f".join(parts + [""] * (4 - len(parts))))' "$line")
     target="$scratch/src/$file"
     label="$(printf '%-28s %s' "$file" "$note")"
     cp "$target" "$scratch/original"
+    echo "$file" >"$scratch/mutated"
     if ! python3 - "$target" "$original" "$replacement" <<'EOF'; then
 import sys
 path, original, replacement = sys.argv[1:4]
@@ -69,6 +72,7 @@ EOF
         echo "killed    $label   [${by:-?}]"
     fi
     cp "$scratch/original" "$target"
+    rm -f "$scratch/mutated"
 done <"$list"
 # Rebuild the clean tree so that the next run starts from it.
 cmake --build "$scratch/build" -j"$(nproc)" >/dev/null 2>&1 || true
