@@ -251,8 +251,8 @@ template <bool isForward> void permuteWithFirstPairs(float* data, int64_t n) {
     }
 }
 
-// Small stages, four groups at a time as columns; leftover groups run one by one.
-template <int M, bool isForward> inline void smallStageColumns(__m128* d, const Twiddle& w) {
+// One small stage on a group: d holds four groups as columns (__m128) or one group (float).
+template <int M, bool isForward, typename T> inline void smallStageColumns(T* d, const Twiddle& w) {
     constexpr int m4 = M / 4, m8 = M / 8;
     if constexpr (isForward) {
         forwardCorner(d[0], d[2 * m4], d[3 * m4]);
@@ -292,23 +292,8 @@ template <int M, bool isForward> void smallStage(float* data, int logN) {
             store(data + groups[k + 2] + q, r2), store(data + groups[k + 3] + q, r3);
         }
     }
-    for (; k < count; ++k) {
-        float* g = data + groups[k];
-        constexpr int m4 = M / 4, m8 = M / 8;
-        if (isForward) {
-            forwardCorner(g[0], g[2 * m4], g[3 * m4]);
-            if constexpr (m8 > 0) forwardMiddle(g[m8], g[m8 + m4], g[m8 + 2 * m4], g[m8 + 3 * m4]);
-            if constexpr (m8 > 1)
-                forwardTwiddled(g[1], g[1 + m4], g[1 + 2 * m4], g[1 + 3 * m4], g[m4 - 1], g[2 * m4 - 1],
-                                g[3 * m4 - 1], g[4 * m4 - 1], w16.cc1, w16.ss1, w16.cc3, w16.ss3);
-        } else {
-            inverseCorner(g[0], g[m4], g[2 * m4], g[3 * m4]);
-            if constexpr (m8 > 0) inverseMiddle(g[m8], g[m8 + m4], g[m8 + 2 * m4], g[m8 + 3 * m4]);
-            if constexpr (m8 > 1)
-                inverseTwiddled(g[1], g[1 + m4], g[1 + 2 * m4], g[1 + 3 * m4], g[m4 - 1], g[2 * m4 - 1],
-                                g[3 * m4 - 1], g[4 * m4 - 1], w16.cc1, w16.ss1, w16.cc3, w16.ss3);
-        }
-    }
+    for (; k < count; ++k) // leftover groups one by one
+        smallStageColumns<M, isForward>(data + groups[k], w16);
 }
 
 bool avxInUse = processorHasAvx();
