@@ -14,10 +14,15 @@ namespace {
 // The curve s(v): 1 from +2 up, v - v^2/4 between -2 and 2, 2v + 1 below -2. Written as the middle piece
 // at v clamped to -2..2 plus 2 min(v + 2, 0), so it needs no branch on the sample. Each channel evaluates
 // it at the sample and half way back to the previous one; e = (s(point) + s(half)) / 16.
+//
+// Only the two one-pole filters at either end are recursive. The curve between them depends on this sample
+// and the previous one alone, so it runs over a whole chunk of samples at a time.
+constexpr int32_t kChunk = 64;
+
 #if defined(__SSE2__)
-// Both channels' two points share one register. Scalar std::min and std::max here would be compiled into
-// jumps that a noisy signal mispredicts; minps and maxps keep their exact semantics without them.
-inline __m128d curvePair(__m128 points, __m128 inner, __m128 innerSquared) {
+// s(v) for the low two of four points: v^2 in single precision, the rest in double, as the plain form.
+// minps/maxps keep std::min/std::max semantics without the jumps a noisy signal would mispredict.
+inline __m128d curveLow(__m128 points, __m128 inner, __m128 innerSquared) {
     const __m128d two = _mm_set1_pd(2.0);
     const __m128d tail = _mm_min_pd(_mm_setzero_pd(), _mm_add_pd(_mm_cvtps_pd(points), two));
     const __m128d middle =
@@ -25,17 +30,33 @@ inline __m128d curvePair(__m128 points, __m128 inner, __m128 innerSquared) {
     return _mm_add_pd(middle, _mm_mul_pd(two, tail));
 }
 
-inline float sumOfPair(__m128d pair) {
-    return static_cast<float>(_mm_cvtsd_f64(_mm_add_sd(pair, _mm_unpackhi_pd(pair, pair))) * 0.0625);
+// e for two neighbouring samples from their points and half points (each in the low two lanes).
+inline __m128 shapeTwo(__m128 point, __m128 half) {
+    const __m128 lower = _mm_set1_ps(-2.0f), upper = _mm_set1_ps(2.0f);
+    const __m128 innerPoint = _mm_min_ps(upper, _mm_max_ps(lower, point));
+    const __m128 innerHalf = _mm_min_ps(upper, _mm_max_ps(lower, half));
+    const __m128d sum = _mm_add_pd(curveLow(point, innerPoint, _mm_mul_ps(innerPoint, innerPoint)),
+                                   curveLow(half, innerHalf, _mm_mul_ps(innerHalf, innerHalf)));
+    return _mm_cvtpd_ps(_mm_mul_pd(sum, _mm_set1_pd(0.0625)));
 }
 
-inline void shapeBoth(float pointL, float halfL, float pointR, float halfR, float& eL, float& eR) {
-    const __m128 points = _mm_setr_ps(pointL, halfL, pointR, halfR);
-    const __m128 inner = _mm_min_ps(_mm_set1_ps(2.0f), _mm_max_ps(_mm_set1_ps(-2.0f), points));
-    const __m128 squared = _mm_mul_ps(inner, inner); // v^2 in single precision, the rest in double
-    eL = sumOfPair(curvePair(points, inner, squared));
-    eR = sumOfPair(curvePair(_mm_movehl_ps(points, points), _mm_movehl_ps(inner, inner),
-                             _mm_movehl_ps(squared, squared)));
+// u[-1] is the previous chunk's last value.
+void shapeChunk(const float* u, float* e, int32_t n) {
+    int32_t i = 0;
+    const __m128 sixteen = _mm_set1_ps(16.0f), oneHalf = _mm_set1_ps(0.5f);
+    for (; i + 4 <= n; i += 4) {
+        const __m128 now = _mm_loadu_ps(u + i), before = _mm_loadu_ps(u + i - 1);
+        const __m128 point = _mm_mul_ps(sixteen, now);
+        const __m128 half = _mm_mul_ps(_mm_mul_ps(sixteen, _mm_add_ps(now, before)), oneHalf);
+        const __m128 low = shapeTwo(point, half);
+        const __m128 high = shapeTwo(_mm_movehl_ps(point, point), _mm_movehl_ps(half, half));
+        _mm_storeu_ps(e + i, _mm_movelh_ps(low, high));
+    }
+    for (; i < n; ++i) {
+        const __m128 point = _mm_set_ss(16.0f * u[i]);
+        const __m128 half = _mm_set_ss(16.0f * (u[i] + u[i - 1]) * 0.5f);
+        e[i] = _mm_cvtss_f32(shapeTwo(point, half));
+    }
 }
 #else
 inline double shape(float v) {
@@ -44,19 +65,15 @@ inline double shape(float v) {
     return middle + 2.0 * std::min(static_cast<double>(v) + 2.0, 0.0);
 }
 
-inline void shapeBoth(float pointL, float halfL, float pointR, float halfR, float& eL, float& eR) {
-    eL = static_cast<float>((shape(pointL) + shape(halfL)) * 0.0625);
-    eR = static_cast<float>((shape(pointR) + shape(halfR)) * 0.0625);
+void shapeChunk(const float* u, float* e, int32_t n) {
+    for (int32_t i = 0; i < n; ++i)
+        e[i] = static_cast<float>((shape(16.0f * u[i]) + shape(16.0f * (u[i] + u[i - 1]) * 0.5f)) * 0.0625);
 }
 #endif
 
 inline float limitPole(float coefficient) {
     return coefficient >= 0.0f && coefficient <= 1.0f ? coefficient : 1.0f;
 }
-
-struct Channel {
-    float lowPass, previousHighPass, previousSum, highPass1, highPass2;
-};
 
 } // namespace
 
@@ -83,33 +100,42 @@ void Exciter::process(float* left, float* right, int32_t n, float exciterMix, fl
     const float a = k.inputLowPass, keepA = 1.0f - a;
     const float b = k.outputHighPass, keepB = 1.0f - b;
     const float gain = k.mixGain;
-    Channel l{exLpL, exPrevHpL, exPrevSumL, exHp1L, exHp2L};
-    Channel r{exLpR, exPrevHpR, exPrevSumR, exHp1R, exHp2R};
-    for (int32_t i = 0; i < n; ++i) {
-        const float xL = left[i], xR = right[i];
-        l.lowPass = keepA * l.lowPass + a * xL;
-        r.lowPass = keepA * r.lowPass + a * xR;
-        const float highL = xL - l.lowPass, highR = xR - r.lowPass;
-        const float uL = highL + l.previousHighPass, uR = highR + r.previousHighPass;
-        l.previousHighPass = highL;
-        r.previousHighPass = highR;
-        float eL, eR;
-        shapeBoth(16.0f * uL, 16.0f * (uL + l.previousSum) * 0.5f, 16.0f * uR,
-                  16.0f * (uR + r.previousSum) * 0.5f, eL, eR);
-        l.previousSum = uL;
-        r.previousSum = uR;
-        l.highPass1 = keepB * l.highPass1 + b * eL;
-        r.highPass1 = keepB * r.highPass1 + b * eR;
-        const float e1L = eL - l.highPass1, e1R = eR - r.highPass1;
-        l.highPass2 = keepB * l.highPass2 + b * e1L;
-        r.highPass2 = keepB * r.highPass2 + b * e1R;
-        left[i] = xL + (e1L - l.highPass2) * gain;
-        right[i] = xR + (e1R - r.highPass2) * gain;
+    float lowPassL = exLpL, lowPassR = exLpR, previousHighL = exPrevHpL, previousHighR = exPrevHpR;
+    float highPass1L = exHp1L, highPass1R = exHp1R, highPass2L = exHp2L, highPass2R = exHp2R;
+    // u[0] carries the previous sample's u into each chunk.
+    float uL[kChunk + 1], uR[kChunk + 1], eL[kChunk], eR[kChunk];
+    uL[0] = exPrevSumL;
+    uR[0] = exPrevSumR;
+    for (int32_t start = 0; start < n; start += kChunk) {
+        const int32_t count = std::min(kChunk, n - start);
+        float* const l = left + start;
+        float* const r = right + start;
+        for (int32_t i = 0; i < count; ++i) {
+            lowPassL = keepA * lowPassL + a * l[i];
+            lowPassR = keepA * lowPassR + a * r[i];
+            const float highL = l[i] - lowPassL, highR = r[i] - lowPassR;
+            uL[i + 1] = highL + previousHighL;
+            uR[i + 1] = highR + previousHighR;
+            previousHighL = highL;
+            previousHighR = highR;
+        }
+        shapeChunk(uL + 1, eL, count);
+        shapeChunk(uR + 1, eR, count);
+        for (int32_t i = 0; i < count; ++i) {
+            highPass1L = keepB * highPass1L + b * eL[i];
+            highPass1R = keepB * highPass1R + b * eR[i];
+            const float e1L = eL[i] - highPass1L, e1R = eR[i] - highPass1R;
+            highPass2L = keepB * highPass2L + b * e1L;
+            highPass2R = keepB * highPass2R + b * e1R;
+            l[i] += (e1L - highPass2L) * gain;
+            r[i] += (e1R - highPass2R) * gain;
+        }
+        uL[0] = uL[count];
+        uR[0] = uR[count];
     }
-    exLpL = l.lowPass, exPrevHpL = l.previousHighPass, exPrevSumL = l.previousSum;
-    exHp1L = l.highPass1, exHp2L = l.highPass2;
-    exLpR = r.lowPass, exPrevHpR = r.previousHighPass, exPrevSumR = r.previousSum;
-    exHp1R = r.highPass1, exHp2R = r.highPass2;
+    exLpL = lowPassL, exLpR = lowPassR, exPrevHpL = previousHighL, exPrevHpR = previousHighR;
+    exPrevSumL = uL[0], exPrevSumR = uR[0];
+    exHp1L = highPass1L, exHp1R = highPass1R, exHp2L = highPass2L, exHp2R = highPass2R;
 }
 
 void Exciter::resetIfNotFinite() {

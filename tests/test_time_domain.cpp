@@ -313,10 +313,11 @@ TEST(Exciter, AgreesBitForBitWithThePiecewiseCurve) {
     left.resize(40000, 0.0f);
     right.resize(40000, 0.3f);
     std::vector<float> plainL = left, plainR = right;
-    for (size_t at = 0; at < left.size(); at += 500) {
-        exciter.process(&left[at], &right[at], 500, 0.9f, 0.4f, 48000.0f);
-        excitePlainly(&plainL[at], 500, 0.9f, 0.4f, 48000.0f, stateL);
-        excitePlainly(&plainR[at], 500, 0.9f, 0.4f, 48000.0f, stateR);
+    for (size_t at = 0; at < left.size(); at += 333) { // blocks that end mid-chunk and mid-vector
+        const int32_t n = static_cast<int32_t>(std::min<size_t>(333, left.size() - at));
+        exciter.process(&left[at], &right[at], n, 0.9f, 0.4f, 48000.0f);
+        excitePlainly(&plainL[at], n, 0.9f, 0.4f, 48000.0f, stateL);
+        excitePlainly(&plainR[at], n, 0.9f, 0.4f, 48000.0f, stateR);
     }
     for (size_t i = 0; i < left.size(); ++i) {
         ASSERT_EQ(left[i], plainL[i]) << i;
