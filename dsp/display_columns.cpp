@@ -21,6 +21,10 @@ struct ColumnPlaces {
     alignas(16) float frac[kDisplayColumns];
     alignas(16) float tilt[kDisplayColumns];          // 0.48 k
     alignas(16) float magnitudeGain[kDisplayColumns]; // 1 + k / 3
+    // The bins below Nyquist that some column reads (under half of them), ascending, padded to a multiple
+    // of four with the last one.
+    int bins[2 * kDisplayColumns + 4];
+    int binCount = 0;
     ColumnPlaces() {
         float pos = 6.0f;
         for (int k = 0; k < kDisplayColumns; ++k, pos *= 1.0135f) {
@@ -30,6 +34,16 @@ struct ColumnPlaces {
             upper[k] = std::min(i, kNyquist);
             tilt[k] = 0.48f * static_cast<float>(k);
             magnitudeGain[k] = 1.0f + static_cast<float>(k) / 3.0f;
+        }
+        bool read[kNyquist] = {};
+        for (int k = 0; k < kDisplayColumns; ++k)
+            for (int bin : {lower[k], upper[k]})
+                if (bin < kNyquist) read[bin] = true;
+        for (int bin = 0; bin < kNyquist; ++bin)
+            if (read[bin]) bins[binCount++] = bin;
+        while (binCount % 4 != 0) {
+            bins[binCount] = bins[binCount - 1];
+            ++binCount;
         }
     }
 };
@@ -84,20 +98,29 @@ inline __m128 arcTangent2(__m128 y, __m128 x) {
     return _mm_or_ps(r, _mm_and_ps(y, sign));
 }
 
-// |X_b| for bins 0..1024; bin 1024 has one entry, which serves as both parts.
-void binMagnitudes(const float* spectrum, float* out) {
-    for (int b = 0; b < kNyquist; b += 4) {
-        const __m128 re = _mm_loadu_ps(spectrum + b);
-        __m128 im; // Im of bins b..b+3, read backwards; bin 0 has none (and no column reads it)
-        if (b == 0) {
-            im = _mm_setr_ps(0.0f, spectrum[kN - 1], spectrum[kN - 2], spectrum[kN - 3]);
-        } else {
-            im = _mm_loadu_ps(spectrum + kN - 3 - b);
-            im = _mm_shuffle_ps(im, im, _MM_SHUFFLE(0, 1, 2, 3));
+// |X_b| of both channels and their sum, at the bins the columns read; Nyquist has one entry, which serves as
+// both parts.
+void binMagnitudes(const float* left, const float* right, float* magL, float* magR, float* sum) {
+    for (int j = 0; j < places.binCount; j += 4) {
+        alignas(16) float reL[4], imL[4], reR[4], imR[4], outL[4], outR[4], outSum[4];
+        for (int c = 0; c < 4; ++c) {
+            const int bin = places.bins[j + c];
+            reL[c] = left[bin], imL[c] = left[kN - bin], reR[c] = right[bin], imR[c] = right[kN - bin];
         }
-        _mm_storeu_ps(out + b, _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(re, re), _mm_mul_ps(im, im))));
+        const auto magnitude = [](const float* re, const float* im) {
+            const __m128 r = _mm_load_ps(re), i = _mm_load_ps(im);
+            return _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(r, r), _mm_mul_ps(i, i)));
+        };
+        const __m128 l = magnitude(reL, imL), r = magnitude(reR, imR);
+        _mm_store_ps(outL, l), _mm_store_ps(outR, r), _mm_store_ps(outSum, _mm_add_ps(l, r));
+        for (int c = 0; c < 4; ++c) {
+            const int bin = places.bins[j + c];
+            magL[bin] = outL[c], magR[bin] = outR[c], sum[bin] = outSum[c];
+        }
     }
-    out[kNyquist] = std::sqrt(2.0f) * std::fabs(spectrum[kNyquist]);
+    magL[kNyquist] = std::sqrt(2.0f) * std::fabs(left[kNyquist]);
+    magR[kNyquist] = std::sqrt(2.0f) * std::fabs(right[kNyquist]);
+    sum[kNyquist] = magL[kNyquist] + magR[kNyquist];
 }
 
 inline float imaginaryPart(const float* spectrum, int bin) {
@@ -108,10 +131,7 @@ inline float imaginaryPart(const float* spectrum, int bin) {
 
 void AudioPath::updateDisplayColumns(const float* left, const float* right) {
     alignas(16) float magL[kNyquist + 4], magR[kNyquist + 4], sum[kNyquist + 4];
-    binMagnitudes(left, magL);
-    binMagnitudes(right, magR);
-    for (int b = 0; b <= kNyquist; ++b)
-        sum[b] = magL[b] + magR[b];
+    binMagnitudes(left, right, magL, magR, sum);
 
     const __m128 tiny = splat(1e-8f), huge = splat(1e30f), quiet = splat(1e-6f);
     for (int k = 0; k < kDisplayColumns; k += 4) {
