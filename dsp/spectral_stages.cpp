@@ -12,50 +12,17 @@
 
 #include <emmintrin.h>
 
+#include "dsp/cpu_features.h"
+#include "dsp/spectral_bins.h"
+
 namespace spectral {
 namespace {
 
-constexpr int kHalf = kFrameLength / 2;
+bool avxInUse = processorHasAvx();
 
 void scaleBin(float* spectrum, int k, float factor) {
     spectrum[k] *= factor;
     if (k > 0) spectrum[kFrameLength - k] *= factor;
-}
-
-inline __m128 reversed(__m128 v) {
-    return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
-}
-inline __m128 splat(float v) {
-    return _mm_set1_ps(v);
-}
-
-// Bins k..k+3 (k a multiple of 4, below 1024). Bin 0 has no Im: its lane reads 0 and is never stored.
-struct Bins {
-    __m128 re, im;
-};
-inline Bins loadBins(const float* spectrum, int k) {
-    const __m128 re = _mm_loadu_ps(spectrum + k);
-    if (k == 0) return {re, _mm_setr_ps(0.0f, spectrum[2047], spectrum[2046], spectrum[2045])};
-    return {re, reversed(_mm_loadu_ps(spectrum + kFrameLength - 3 - k))};
-}
-inline void storeBins(float* spectrum, int k, Bins b) {
-    _mm_storeu_ps(spectrum + k, b.re);
-    if (k == 0) {
-        alignas(16) float im[4];
-        _mm_store_ps(im, b.im);
-        spectrum[2047] = im[1], spectrum[2046] = im[2], spectrum[2045] = im[3];
-    } else {
-        _mm_storeu_ps(spectrum + kFrameLength - 3 - k, reversed(b.im));
-    }
-}
-// m(k) = sqrt(Re^2 + Im^2); m(0) = |Re(0)|.
-inline __m128 magnitudes(const Bins& b, int k) {
-    __m128 m = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(b.re, b.re), _mm_mul_ps(b.im, b.im)));
-    if (k == 0) m = _mm_move_ss(m, _mm_andnot_ps(_mm_set_ss(-0.0f), b.re));
-    return m;
-}
-inline Bins scaled(const Bins& b, __m128 factor) {
-    return {_mm_mul_ps(b.re, factor), _mm_mul_ps(b.im, factor)};
 }
 
 // One-pole smoothing up and then down the bins, in place over values[0..1024]: y = keep y + take v.
@@ -229,49 +196,46 @@ void magnitudes(const float* spectrum, float* out) {
         _mm_storeu_ps(out + k, magnitudes(loadBins(spectrum, k), k));
 }
 
-// The weight ramp r(k): 0 up to bin 80, (k - 80) / 80 to bin 159, then 1.
+// r(k) for the peak emphasis.
 struct PeakRamp {
     float r[kStageBins];
     PeakRamp() {
         for (int k = 0; k < kStageBins; ++k)
-            r[k] = k <= 80 ? 0.0f : k < 160 ? static_cast<float>(k - 80) / 80.0f : 1.0f;
+            r[k] = peakWeight(k);
     }
 };
 const PeakRamp peakRamp;
 
-// m' = max(0, m (1 - s) + 4 s (m - 0.5 A)) in double, two bins per register; factor m'/m.
-inline __m128d peakFactor(__m128 m4, __m128 s4, __m128 envelope4) {
-    const __m128d m = _mm_cvtps_pd(m4), s = _mm_cvtps_pd(s4), envelope = _mm_cvtps_pd(envelope4);
-    const __m128d one = _mm_set1_pd(1.0);
-    const __m128d raised = _mm_add_pd(
-        _mm_mul_pd(m, _mm_sub_pd(one, s)),
-        _mm_mul_pd(_mm_mul_pd(_mm_set1_pd(4.0), s), _mm_sub_pd(m, _mm_mul_pd(_mm_set1_pd(0.5), envelope))));
-    return _mm_div_pd(_mm_max_pd(raised, _mm_setzero_pd()), m);
-}
-
-// magnitude: m(k) of the spectrum as it stands, computed once for the envelope.
-void emphasisePeaks(float* spectrum, const float* magnitude, const float* envelope, float amount) {
-    // The weight is zero up to bin 80, so those bins keep their magnitude; bin 80 rides along and is put
-    // back.
-    const float re80 = spectrum[80], im80 = spectrum[kFrameLength - 80];
-    const __m128 halfAmount = splat(0.5f * amount);
-    for (int k = 80; k < kStageBins; k += 4) {
-        const Bins b = loadBins(spectrum, k);
-        const __m128 m = _mm_loadu_ps(magnitude + k);
-        const __m128 s = _mm_mul_ps(halfAmount, _mm_loadu_ps(peakRamp.r + k));
-        const __m128 e = _mm_loadu_ps(envelope + k);
-        const __m128d low = peakFactor(m, s, e);
-        const __m128d high = peakFactor(_mm_movehl_ps(m, m), _mm_movehl_ps(s, s), _mm_movehl_ps(e, e));
-        __m128 factor = _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
-        // A silent bin stays as it is (m'/m would be 0/0).
-        const __m128 silent = _mm_cmpeq_ps(m, _mm_setzero_ps());
-        factor = _mm_or_ps(_mm_and_ps(silent, splat(1.0f)), _mm_andnot_ps(silent, factor));
-        storeBins(spectrum, k, scaled(b, factor));
+// Two bins per double register.
+struct PeakFactorPairs {
+    static __m128d pair(__m128 m4, __m128 s4, __m128 envelope4) {
+        const __m128d m = _mm_cvtps_pd(m4), s = _mm_cvtps_pd(s4), envelope = _mm_cvtps_pd(envelope4);
+        const __m128d one = _mm_set1_pd(1.0);
+        const __m128d raised = _mm_add_pd(_mm_mul_pd(m, _mm_sub_pd(one, s)),
+                                          _mm_mul_pd(_mm_mul_pd(_mm_set1_pd(4.0), s),
+                                                     _mm_sub_pd(m, _mm_mul_pd(_mm_set1_pd(0.5), envelope))));
+        return _mm_div_pd(_mm_max_pd(raised, _mm_setzero_pd()), m);
     }
-    spectrum[80] = re80, spectrum[kFrameLength - 80] = im80;
+    static __m128 of(__m128 m, __m128 s, __m128 e) {
+        const __m128d low = pair(m, s, e);
+        const __m128d high = pair(_mm_movehl_ps(m, m), _mm_movehl_ps(s, s), _mm_movehl_ps(e, e));
+        return _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
+    }
+};
+
+void emphasisePeaks(float* spectrum, const float* magnitude, const float* envelope, float amount) {
+    if (avxInUse)
+        emphasisePeaksAvx(spectrum, magnitude, envelope, peakRamp.r, amount);
+    else
+        emphasisePeaksWith<PeakFactorPairs>(spectrum, magnitude, envelope, peakRamp.r, amount);
 }
 
 } // namespace
+
+bool useAvx(bool wanted) {
+    avxInUse = wanted && processorHasAvx();
+    return avxInUse;
+}
 
 void noiseReduction(float* left, float* right, float* scratchL, float* scratchR, float amount) {
     const float c = 1000.0f / (amount * amount + 0.001f);
