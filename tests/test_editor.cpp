@@ -102,7 +102,7 @@ TEST_F(Editor, ReopeningBuildsEveryRowOfTheTableWithTheEffectsProgramValuesAndHe
     effect->setProgram(9);
     effect->setParameter(kVolume, 0.125f);
     ASSERT_TRUE(editor->open(nullptr));
-    ASSERT_EQ(frame()->getNbViews(), kNumControls);
+    ASSERT_EQ(frame()->getNbViews(), kNumControls + 1); // and the size menu, which has no row
     for (int i = 0; i < kNumControls; ++i) {
         const ControlPlace& place = kEditorLayout[i];
         const CRect size = frame()->getView(i)->getViewSize();
