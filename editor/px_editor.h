@@ -48,9 +48,6 @@ class PxEditor : public AEffGUIEditor, public CControlListener {
     // Asks the host to resize an open window; when it refuses, the size waits for the next open. The
     // person's own choice is also kept for later editors.
     void changeScale(double wanted, bool personsChoice);
-    // Device pixels per pixel of the layout, and a size that waits for the next open (0: none).
-    double getScale() const { return scale; }
-    double getPendingScale() const { return pendingScale; }
 
     // --- any thread: the effect's parameter echo; from other threads it waits for idle ---
     void setParameter(VstInt32 index, float value) override;
@@ -104,8 +101,8 @@ class PxEditor : public AEffGUIEditor, public CControlListener {
 
     EditorBitmaps bitmaps;
     uint64_t lastDisplayCounter = 0;
-    double scale = 1.0;
-    double pendingScale = 0;
+    double scale = 1.0;      // window pixels per pixel of the layout
+    double pendingScale = 0; // a size the host refused, for the next open; 0: none
     bool scaleSettled = false;
     std::atomic<bool> programListDirty{false};
     // Published with release/acquire: the echo may come on another thread and must see the finished views.

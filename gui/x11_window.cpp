@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cairo.h>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <xcb/xcb.h>
 

@@ -149,8 +149,7 @@ TEST(Dialogs, TheDetachedWarningReturnsBeforeItsDialogRunsAndLeavesNoZombie) {
               "--info|--title=Warning|--text=Rate not supported|--no-markup|--ok-label=Ok\n");
 }
 
-// True while a child in this process's group (the effect's programs, not the host's own) has ended and not
-// been collected.
+// True while a finished child in this process's group (the effect's programs, not the host's) is uncollected.
 bool zombieInOurGroup() {
     siginfo_t info{};
     return waitid(P_PGID, getpgrp(), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;

@@ -71,8 +71,7 @@ struct EditorX11 : ::testing::TestWithParam<double> {
     double scale = 1;
 };
 
-// At 200 % every point and drag of the layout covers twice the window's pixels: a knob's range stays 200
-// points of the layout.
+// At 200 % each point of the layout is 2 x 2 window pixels: a knob's range stays 200 points of the layout.
 TEST_P(EditorX11, TheUserDragsAKnobTogglesASwitchAndChoosesAProgramInTheHostsWindow) {
     scale = GetParam();
     plugin->start(44100.0f, 512);

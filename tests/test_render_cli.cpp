@@ -342,8 +342,7 @@ TEST_F(RenderCli, SummaryFlagsAnOutputTruePeakAboveZero) {
     }
 }
 
-// Steps between neighbouring pixels of more than a third of the full brightness range: sharp edges, which a
-// picture scaled up from a coarser one smooths away.
+// Steps of over a third of the brightness range between neighbouring pixels: edges that upscaling smooths.
 long sharpSteps(cairo_surface_t* image) {
     long steps = 0;
     for (int y = 0; y < cairo_image_surface_get_height(image); ++y) {
