@@ -27,7 +27,7 @@ double editorScaleAtOrAbove(double factor) {
 }
 
 std::string editorConfigPath() {
-    // The base directory specification ignores a relative XDG_CONFIG_HOME.
+    // XDG_CONFIG_HOME counts only when it is an absolute path.
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
     if (configHome && configHome[0] == '/') return std::string(configHome) + "/lumeric/editor.conf";
     const char* home = std::getenv("HOME");
