@@ -13,6 +13,7 @@ enum EditorTag {
     kTagScope = 104,
     kTagFileMenu = 105,
     kTagAbout = 106,
+    kTagEditorSize = 107, // the background's menu of editor sizes, made by the editor beside the table
     kTagLed = 300,
 };
 

@@ -8,6 +8,8 @@
 
 class PxAudio;
 
-// The scope's trails are drawn out to full length from the current feed. The PNG is written to a temporary
-// file and renamed; false with a message on failure.
-bool writeEditorSnapshot(PxAudio& effect, AnalyserMode mode, const std::string& pngPath, std::string* error);
+// The scope's trails are drawn out to full length from the current feed; scale is one of the editor's sizes
+// (the picture has scale pixels for each of the editor's). The PNG is written to a temporary file and
+// renamed; false with a message on failure.
+bool writeEditorSnapshot(PxAudio& effect, AnalyserMode mode, const std::string& pngPath, std::string* error,
+                         double scale = 1.0);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "editor/editor_controls.h"
+#include "editor/editor_scale.h"
 #include "editor/tooltexts.h"
 #include "editor/wavedisplay.h"
 #include "engine/editor_link.h"
@@ -13,6 +14,7 @@
 #include "presets/preset_images.h"
 #include "support/diagnostic_log.h"
 #include "support/message_box.h"
+#include "support/subprocess.h"
 #include "support/web_link.h"
 
 namespace {
@@ -34,13 +36,15 @@ void setProgramListDirty(AEffEditor* editor) {
     if (auto* pxEditor = dynamic_cast<PxEditor*>(editor)) pxEditor->markProgramListDirty();
 }
 
+bool setEditorScaleFactor(AEffEditor* editor, float factor) {
+    auto* pxEditor = dynamic_cast<PxEditor*>(editor);
+    return pxEditor && pxEditor->setHostScaleFactor(factor);
+}
+
 PxEditor::PxEditor(AudioEffect* owner) : AEffGUIEditor(owner) {
     printLog("PxEditor::PxEditor start");
     programListDirty.store(false, std::memory_order_relaxed);
-    rect.top = 0;
-    rect.left = 0;
-    rect.bottom = static_cast<int16_t>(bitmaps.background->getHeight());
-    rect.right = static_cast<int16_t>(bitmaps.background->getWidth());
+    setRectForScale(1.0);
     lastDisplayCounter = 0;
     printLog("PxEditor::PxEditor end");
 }
@@ -50,6 +54,71 @@ PxEditor::~PxEditor() {
     // Then the bitmaps are released (views of a window still open hold their own references), and the base
     // destructor deletes the frame.
     printLog("PxEditor::~PxEditor end");
+}
+
+void PxEditor::setRectForScale(double newScale) {
+    rect.top = 0;
+    rect.left = 0;
+    rect.bottom = static_cast<int16_t>(scaledLength(bitmaps.background->getHeight(), newScale));
+    rect.right = static_cast<int16_t>(scaledLength(bitmaps.background->getWidth(), newScale));
+}
+
+// Hosts size their window from the rectangle before the first open, so the size is settled by then.
+void PxEditor::settleScale() {
+    if (scaleSettled) return;
+    scaleSettled = true;
+    scale = resolveEditorScale(0);
+    setRectForScale(scale);
+}
+
+bool PxEditor::getRect(ERect** result) {
+    settleScale();
+    return AEffGUIEditor::getRect(result);
+}
+
+bool PxEditor::setHostScaleFactor(double factor) {
+    const double wanted = editorScaleAtOrAbove(factor);
+    if (wanted == 0) return false;
+    scaleSettled = true;
+    changeScale(wanted, false);
+    return true;
+}
+
+void PxEditor::changeScale(double wanted, bool personsChoice) {
+    if (personsChoice) saveEditorScale(wanted);
+    pendingScale = 0;
+    if (wanted == scale) return;
+    // The rectangle is the new one while the host decides: it may read it to size its window.
+    setRectForScale(wanted);
+    if (frame && !getEffectX()->sizeWindow(rect.right, rect.bottom)) {
+        setRectForScale(scale);
+        pendingScale = wanted;
+        return;
+    }
+    scale = wanted;
+    if (frame) frame->setScaleFactor(scale);
+}
+
+void PxEditor::fillSizeMenu() {
+    sizeMenu->removeAllEntry();
+    sizeMenu->addEntry("Editor size", -1, CMenuItem::kTitle);
+    const double chosen = pendingScale ? pendingScale : scale;
+    for (int i = 0; i < kNumEditorScales; ++i) {
+        const std::string title = std::to_string(std::lround(kEditorScales[i] * 100)) + " %";
+        sizeMenu->addEntry(title.c_str());
+        if (kEditorScales[i] == chosen) {
+            sizeMenu->setCurrent(i + 1);
+            sizeMenu->checkEntryAlone(i + 1);
+        }
+    }
+    if (pendingScale) sizeMenu->addEntry("applies when the editor is reopened", -1, CMenuItem::kTitle);
+}
+
+bool PxEditor::onBackgroundRightClick(const CPoint& where) {
+    if (!isOpenComplete() || !sizeMenu) return false;
+    fillSizeMenu();
+    sizeMenu->setViewSize(CRect(where, CPoint(0, 0)));
+    return sizeMenu->popup();
 }
 
 PxAudio* PxEditor::audio() const {
@@ -138,8 +207,9 @@ bool PxEditor::open(void* ptr) {
         frame = nullptr;
         forgetViews();
     }
+    if (ptr) settleScale();
     const CRect whole(0, 0, bitmaps.background->getWidth(), bitmaps.background->getHeight());
-    frame = new CFrame(whole, ptr, this);
+    frame = new CFrame(whole, ptr, this, scale);
     frame->setMouseEnabled(true);
     frame->setMouseableArea(whole);
     AEffGUIEditor::open(ptr);
@@ -147,6 +217,11 @@ bool PxEditor::open(void* ptr) {
 
     for (const ControlPlace& place : kEditorLayout)
         addControl(place);
+    // The background's menu: no view of its own to click, it pops up where the right click was.
+    sizeMenu = new COptionMenu(CRect(), this, kTagEditorSize, nullptr, nullptr,
+                               kPopupStyle | kCheckStyle | kNoDrawStyle);
+    sizeMenu->setMouseEnabled(false);
+    frame->addView(sizeMenu);
 
     // Owned by the frame from here on.
     tooltipSupport = new CTooltipSupport(frame, nullptr, 1000);
@@ -175,6 +250,7 @@ void PxEditor::forgetViews() {
     bypassButton = monoButton = nullptr;
     waveDisplay = nullptr;
     tooltipSupport = nullptr;
+    sizeMenu = nullptr;
 }
 
 void PxEditor::close() {
@@ -184,6 +260,11 @@ void PxEditor::close() {
         delete frame;
         frame = nullptr;
         forgetViews();
+    }
+    if (pendingScale) {
+        scale = pendingScale;
+        pendingScale = 0;
+        setRectForScale(scale);
     }
     AEffGUIEditor::close();
     printLog("PxEditor::close end");
@@ -207,6 +288,8 @@ void PxEditor::setParameter(VstInt32 index, float) {
 }
 
 void PxEditor::idle() {
+    // Dialogs and the browser, once finished, are collected here on the host's user-interface thread.
+    reapFinishedPrograms();
     if (!isOpenComplete()) return;
     for (uint32_t pending = pendingEcho.exchange(0, std::memory_order_relaxed); pending;
          pending &= pending - 1) {
@@ -277,6 +360,11 @@ void PxEditor::valueChanged(CControl* control) {
         runFileMenuCommand(static_cast<long>(control->getValue()));
         if (isOpenComplete() && fileMenu) fileMenu->setDirty(true);
         break;
+    case kTagEditorSize: {
+        const long index = static_cast<long>(control->getValue()) - 1;
+        if (index >= 0 && index < kNumEditorScales) changeScale(kEditorScales[index], true);
+        break;
+    }
     case kTagAbout:
         if (control->getValue() == 0.0f &&
             MessBoxYesNo(kWebSiteHost,

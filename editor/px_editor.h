@@ -37,6 +37,17 @@ class PxEditor : public AEffGUIEditor, public CControlListener {
     void idle() override;
     bool onKeyDown(VstKeyCode& keyCode) override;
     void valueChanged(CControl* control) override;
+    // The rectangle at the editor's current size, which is settled here before the first open.
+    bool getRect(ERect** rect) override;
+    // Pops up the menu of editor sizes.
+    bool onBackgroundRightClick(const CPoint& where) override;
+
+    // --- host's UI thread: the editor's size ---
+    // The host's factor, which wins over every other source; false when it is no positive number.
+    bool setHostScaleFactor(double factor);
+    // Asks the host to resize an open window; when it refuses, the size waits for the next open. The
+    // person's own choice is also kept for later editors.
+    void changeScale(double wanted, bool personsChoice);
 
     // --- any thread: the effect's parameter echo; from other threads it waits for idle ---
     void setParameter(VstInt32 index, float value) override;
@@ -73,6 +84,7 @@ class PxEditor : public AEffGUIEditor, public CControlListener {
     COnOffButton* leds[kNumLeds] = {};
     Wavedisplay* waveDisplay = nullptr;
     CTooltipSupport* tooltipSupport = nullptr;
+    COptionMenu* sizeMenu = nullptr;
     // The control that shows each parameter 0..24 (the knob, bypass or mono switch).
     CControl* parameterControls[kNumUsedParams] = {};
 
@@ -83,9 +95,15 @@ class PxEditor : public AEffGUIEditor, public CControlListener {
     void fillProgramList();
     void runFileMenuCommand(long entry);
     void forgetViews();
+    void settleScale();
+    void setRectForScale(double newScale);
+    void fillSizeMenu();
 
     EditorBitmaps bitmaps;
     uint64_t lastDisplayCounter = 0;
+    double scale = 1.0;      // window pixels per pixel of the layout
+    double pendingScale = 0; // a size the host refused, for the next open; 0: none
+    bool scaleSettled = false;
     std::atomic<bool> programListDirty{false};
     // Published with release/acquire: the echo may come on another thread and must see the finished views.
     std::atomic<bool> openComplete{false};

@@ -9,3 +9,6 @@ AEffEditor* createEditor(AudioEffectX* effect);
 
 // Tells the editor that program names or the current program changed; its idle rebuilds the list.
 void setProgramListDirty(AEffEditor* editor);
+
+// The host's scale factor for the editor (its window follows when open); false when it is no factor.
+bool setEditorScaleFactor(AEffEditor* editor, float factor);

@@ -10,6 +10,7 @@
 #include "engine/product_info.h"
 #include "support/diagnostic_log.h"
 #include "support/message_box.h"
+#include "support/subprocess.h"
 
 PxAudio::PxAudio(audioMasterCallback hostCallback)
     : AudioEffectX(hostCallback, kNumPrograms, kNumParams), audio(params) {
@@ -46,6 +47,7 @@ PxAudio::PxAudio(audioMasterCallback hostCallback)
 PxAudio::~PxAudio() {
     printLog("PxAudio::~PxAudiostart");
     programs.reset();
+    reapFinishedPrograms();
     printLog("PxAudio::~PxAudio end");
 }
 
@@ -57,6 +59,8 @@ void PxAudio::showRateWarning(void*) {
 
 void PxAudio::suspend() {
     resetVariables();
+    // The audio thread launches its warning but never collects it; a host without the editor open comes here.
+    reapFinishedPrograms();
 }
 
 void PxAudio::resetVariables() {
@@ -187,6 +191,14 @@ VstInt32 PxAudio::canDo(char* text) {
     for (const char* candidate : supported)
         if (std::strlen(candidate) == length && std::memcmp(candidate, text, length) == 0) return 1;
     return -1;
+}
+
+VstIntPtr PxAudio::vendorSpecific(VstInt32 lArg, VstIntPtr lArg2, void*, float floatArg) {
+    constexpr VstInt32 kScaleRequest = fourCharCode('P', 'r', 'e', 'S');
+    constexpr VstIntPtr kContentScale = fourCharCode('A', 'e', 'C', 's');
+    if (lArg == kScaleRequest && lArg2 == kContentScale)
+        return setEditorScaleFactor(editor, floatArg) ? 1 : 0;
+    return 0;
 }
 
 VstPlugCategory PxAudio::getPlugCategory() {

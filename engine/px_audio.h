@@ -41,6 +41,8 @@ class PxAudio : public AudioEffectX {
     bool getProductString(char* text) override;
     VstInt32 getVendorVersion() override;
     VstInt32 canDo(char* text) override;
+    // The host's scale factor for the editor ('PreS', 'AeCs', the factor in floatArg); 1 when taken.
+    VstIntPtr vendorSpecific(VstInt32 lArg, VstIntPtr lArg2, void* ptrArg, float floatArg) override;
     VstPlugCategory getPlugCategory() override;
 
     // --- the editor's thread (host's UI thread) ---

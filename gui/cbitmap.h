@@ -1,4 +1,5 @@
-// An image loaded by resource ID from the artwork embedded in the module.
+// An image loaded by resource ID from the artwork embedded in the module. Its size is in view coordinates;
+// on a context that scales above 1 it draws from the resource's twice as fine artwork when there is one.
 #pragma once
 
 #include "gui/cgeometry.h"
@@ -27,8 +28,13 @@ class CBitmap : public CBaseObject {
     cairo_surface_t* getSurface() const { return image; }
 
   private:
+    // The finer artwork, decoded on first use; null when the resource has none.
+    cairo_surface_t* fineImage();
+
     long resourceID = -1;
     cairo_surface_t* image = nullptr;
+    cairo_surface_t* fine = nullptr;
+    bool fineLooked = false;
     CCoord width = 0;
     CCoord height = 0;
 };

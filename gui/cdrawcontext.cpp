@@ -1,11 +1,20 @@
 #include "gui/cdrawcontext.h"
 
+#include "gui/cframe.h"
+
 #include <cairo.h>
 #include <cmath>
 
-CDrawContext::CDrawContext(cairo_surface_t* target, bool ownsTarget)
-    : surface(target), ownsSurface(ownsTarget), cairo(cairo_create(target)), font(kNormalFont),
-      fontSize(kNormalFont->getSize()), fontStyle(kNormalFont->getStyle()) {}
+CDrawContext::CDrawContext(cairo_surface_t* target, bool ownsTarget, double scale)
+    : surface(target), ownsSurface(ownsTarget), cairo(cairo_create(target)), scaleFactor(scale),
+      font(kNormalFont), fontSize(kNormalFont->getSize()), fontStyle(kNormalFont->getStyle()) {
+    if (scale != 1.0) cairo_scale(cairo, scale, scale);
+}
+
+CRect CDrawContext::snapToDevicePixels(const CRect& rect) const {
+    auto snap = [&](CCoord value) { return std::round(value * scaleFactor) / scaleFactor; };
+    return CRect(snap(rect.left), snap(rect.top), snap(rect.right), snap(rect.bottom));
+}
 
 CDrawContext::~CDrawContext() {
     cairo_destroy(cairo);
@@ -161,22 +170,44 @@ cairo_surface_t* createImage(long width, long height, const CColor& background) 
     cairo_destroy(cr);
     return image;
 }
+
+double frameScale(const CFrame* frame) {
+    return frame ? frame->getScaleFactor() : 1.0;
+}
 } // namespace
 
-COffscreenContext::COffscreenContext(CFrame*, long imageWidth, long imageHeight, const CColor backgroundColor)
-    : CDrawContext(createImage(imageWidth, imageHeight, backgroundColor), true), width(imageWidth),
-      height(imageHeight) {}
+COffscreenContext::COffscreenContext(CFrame* frame, long imageWidth, long imageHeight,
+                                     const CColor backgroundColor)
+    : CDrawContext(createImage(scaledLength(imageWidth, frameScale(frame)),
+                               scaledLength(imageHeight, frameScale(frame)), backgroundColor),
+                   true, frameScale(frame)),
+      width(imageWidth), height(imageHeight) {}
 
 void COffscreenContext::copyFrom(CDrawContext* destination, CRect destinationRect, CPoint sourceOffset) {
     if (!destination) return;
     cairo_surface_flush(surface);
     cairo_t* cr = destination->getCairo();
     cairo_save(cr);
-    cairo_rectangle(cr, destinationRect.left, destinationRect.top, destinationRect.width(),
-                    destinationRect.height());
-    cairo_clip(cr);
-    cairo_set_source_surface(cr, surface, destinationRect.left - sourceOffset.h,
-                             destinationRect.top - sourceOffset.v);
+    if (scaleFactor == 1.0) {
+        cairo_rectangle(cr, destinationRect.left, destinationRect.top, destinationRect.width(),
+                        destinationRect.height());
+        cairo_clip(cr);
+        cairo_set_source_surface(cr, surface, destinationRect.left - sourceOffset.h,
+                                 destinationRect.top - sourceOffset.v);
+    } else {
+        // Device pixel for device pixel, placed on whole pixels of the destination.
+        const CRect area = destination->snapToDevicePixels(destinationRect);
+        double left = area.left, top = area.top;
+        cairo_user_to_device(cr, &left, &top);
+        left = std::round(left);
+        top = std::round(top);
+        cairo_identity_matrix(cr);
+        cairo_rectangle(cr, left, top, std::round(area.width() * scaleFactor),
+                        std::round(area.height() * scaleFactor));
+        cairo_clip(cr);
+        cairo_set_source_surface(cr, surface, left - std::round(sourceOffset.h * scaleFactor),
+                                 top - std::round(sourceOffset.v * scaleFactor));
+    }
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
     cairo_paint(cr);
     cairo_restore(cr);

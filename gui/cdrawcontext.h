@@ -15,8 +15,8 @@ enum CDrawStyle { kDrawStroked = 0, kDrawFilled = 1, kDrawFilledAndStroked = 2 }
 
 class CDrawContext {
   public:
-    // Draws on the surface (not owned); every view coordinate is a pixel of that surface.
-    explicit CDrawContext(cairo_surface_t* target, bool ownsTarget = false);
+    // Draws on the surface; a view coordinate is scale pixels of that surface (1: one pixel).
+    explicit CDrawContext(cairo_surface_t* target, bool ownsTarget = false, double scale = 1.0);
     virtual ~CDrawContext();
     CDrawContext(const CDrawContext&) = delete;
     CDrawContext& operator=(const CDrawContext&) = delete;
@@ -42,6 +42,11 @@ class CDrawContext {
     void setClipRect(const CRect& rect);
     void resetClipRect();
 
+    // Device pixels per view coordinate; bitmaps draw from their finer artwork above 1.
+    double getScaleFactor() const { return scaleFactor; }
+    // The rectangle with its edges moved to the nearest device pixel edges, in view coordinates.
+    CRect snapToDevicePixels(const CRect& rect) const;
+
     cairo_t* getCairo() const { return cairo; }
     cairo_surface_t* getSurface() const { return surface; }
 
@@ -54,6 +59,7 @@ class CDrawContext {
     cairo_surface_t* surface;
     bool ownsSurface;
     cairo_t* cairo;
+    double scaleFactor;
     CPoint penPosition;
     CColor frameColor = kBlackCColor;
     CColor fillColor = kWhiteCColor;
@@ -65,7 +71,8 @@ class CDrawContext {
     int fontStyle;
 };
 
-// An image of its own to draw into, copied onto another context in one go.
+// An image of its own to draw into, copied onto another context in one go. It has the frame's device
+// resolution, so that what is drawn into it stays as sharp as what is drawn on the frame.
 class COffscreenContext : public CDrawContext {
   public:
     COffscreenContext(CFrame* frame, long imageWidth, long imageHeight,

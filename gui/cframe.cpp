@@ -1,7 +1,9 @@
 #include "gui/cframe.h"
 
 #include "gui/cbitmap.h"
+#include "gui/ccontrol.h"
 #include "gui/cdrawcontext.h"
+#include "gui/veditorinterface.h"
 #include "gui/x11_window.h"
 #include "support/atomic_file.h"
 
@@ -13,17 +15,38 @@
 #include <string>
 #include <unistd.h>
 
-CFrame::CFrame(const CRect& rect, void* systemWindow, VSTGUIEditorInterface* owner)
-    : CView(rect), editor(owner) {
+CFrame::CFrame(const CRect& rect, void* systemWindow, VSTGUIEditorInterface* owner, double scale)
+    : CView(rect), editor(owner), scaleFactor(scale > 0 ? scale : 1.0) {
     frame = this;
-    int width = static_cast<int>(std::max<CCoord>(1, rect.width()));
-    int height = static_cast<int>(std::max<CCoord>(1, rect.height()));
-    image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    createImage();
     if (systemWindow) {
-        window = std::make_unique<X11Window>(reinterpret_cast<uintptr_t>(systemWindow), width, height);
+        window = std::make_unique<X11Window>(reinterpret_cast<uintptr_t>(systemWindow),
+                                             cairo_image_surface_get_width(image),
+                                             cairo_image_surface_get_height(image));
         if (!window->isOpen()) window.reset();
     }
     lastMouseMove = std::chrono::steady_clock::now();
+}
+
+void CFrame::createImage() {
+    const int width = std::max(1, scaledLength(size.width(), scaleFactor));
+    const int height = std::max(1, scaledLength(size.height(), scaleFactor));
+    image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+}
+
+void CFrame::setScaleFactor(double scale) {
+    if (!(scale > 0) || scale == scaleFactor) return;
+    scaleFactor = scale;
+    cairo_surface_destroy(image);
+    createImage();
+    if (window) window->resize(cairo_image_surface_get_width(image), cairo_image_surface_get_height(image));
+    invalidAreas.clear();
+    exposedAreas.clear();
+    fullRedraw = true;
+}
+
+CRect CFrame::deviceArea(const CRect& area) const {
+    return scaleFactor == 1.0 ? area : deviceRectOutward(area, scaleFactor);
 }
 
 CFrame::~CFrame() {
@@ -159,6 +182,7 @@ void CFrame::pumpEvents() {
     if (!window) return;
     WindowEvent event;
     while (window->nextEvent(event)) {
+        event.where = CPoint(event.where.h / scaleFactor, event.where.v / scaleFactor);
         switch (event.type) {
         case WindowEvent::kMouseDown:
             onMouseDown(event.where, event.buttons);
@@ -205,7 +229,12 @@ void CFrame::draw(CDrawContext* context) {
     }
 }
 
-void CFrame::drawArea(CDrawContext& context, const CRect& area) {
+void CFrame::drawArea(CDrawContext& context, const CRect& wanted) {
+    // On whole device pixels: a clip edge inside a pixel would blend the old picture into the new one.
+    const CRect device = deviceArea(wanted);
+    const CRect area = scaleFactor == 1.0 ? wanted
+                                          : CRect(device.left / scaleFactor, device.top / scaleFactor,
+                                                  device.right / scaleFactor, device.bottom / scaleFactor);
     context.setClipRect(area);
     draw(&context);
     for (CView* view : views) {
@@ -263,7 +292,7 @@ void CFrame::redrawDirty() {
         merged.push_back(area);
     }
     if (!merged.empty()) {
-        CDrawContext context(image);
+        CDrawContext context(image, false, scaleFactor);
         for (const CRect& area : merged)
             drawArea(context, area);
         cairo_surface_flush(image);
@@ -271,7 +300,7 @@ void CFrame::redrawDirty() {
     }
     if (window) {
         for (const CRect& area : merged)
-            window->present(image, area);
+            window->present(image, deviceArea(area));
         for (const CRect& area : exposedAreas)
             window->present(image, area);
     }
@@ -283,6 +312,10 @@ CMouseEventResult CFrame::onMouseDown(CPoint& where, const long& buttons) {
     if (mouseObserver) mouseObserver->onMouseDown(this, where);
     if (!getMouseEnabled()) return kMouseEventNotHandled;
     CView* target = modalView ? modalView : getViewAt(where);
+    // A right click beside every control belongs to the editor (its own menu), not to a view.
+    if (!modalView && (buttons & kRButton) && !dynamic_cast<CControl*>(target) && editor &&
+        editor->onBackgroundRightClick(where))
+        return kMouseEventHandled;
     if (!target) return kMouseEventNotHandled;
     target->remember();
     CMouseEventResult result = target->onMouseDown(where, buttons);

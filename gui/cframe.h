@@ -21,11 +21,17 @@ class IMouseObserver : public CBaseObject {
     virtual void drawOverlay(CDrawContext* context) {}
 };
 
+// Views, events and hit testing use view coordinates; the window and the frame's image have scale device
+// pixels for each of them.
 class CFrame : public CView {
   public:
     // systemWindow is the host's X11 window (an XID); null, or no reachable X server, draws offscreen only.
-    CFrame(const CRect& rect, void* systemWindow, VSTGUIEditorInterface* owner);
+    CFrame(const CRect& rect, void* systemWindow, VSTGUIEditorInterface* owner, double scale = 1.0);
     ~CFrame() override;
+
+    double getScaleFactor() const { return scaleFactor; }
+    // Resizes the window and the image to the new scale and redraws everything.
+    void setScaleFactor(double scale);
 
     // Takes over the caller's reference; views later in the list lie on top.
     bool addView(CView* view);
@@ -80,11 +86,15 @@ class CFrame : public CView {
 
   private:
     void pumpEvents();
+    void createImage();
+    // A rectangle of the image in the window's pixels.
+    CRect deviceArea(const CRect& area) const;
     void drawArea(CDrawContext& context, const CRect& area);
     void releasePendingViews();
     void forgetView(CView* view);
 
     VSTGUIEditorInterface* editor;
+    double scaleFactor;
     std::unique_ptr<X11Window> window;
     cairo_surface_t* image = nullptr;
     std::vector<CView*> views;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 typedef double CCoord;
@@ -74,6 +75,17 @@ struct CRect {
     }
     bool operator!=(const CRect& o) const { return !(*this == o); }
 };
+
+// A logical length in whole device pixels at a scale factor: the window's and the editor's sizes.
+inline int scaledLength(CCoord length, double scale) {
+    return static_cast<int>(std::lround(length * scale));
+}
+
+// The device pixels a logical rectangle touches at a scale factor, in device coordinates.
+inline CRect deviceRectOutward(const CRect& rect, double scale) {
+    return CRect(std::floor(rect.left * scale), std::floor(rect.top * scale), std::ceil(rect.right * scale),
+                 std::ceil(rect.bottom * scale));
+}
 
 // Components 0..255; alpha 255 is opaque.
 struct CColor {

@@ -15,6 +15,7 @@ constexpr CCoord kCheckWidth = 20;
 constexpr CColor kPanel = {34, 36, 40, 250};
 constexpr CColor kBorder = {90, 94, 102, 255};
 constexpr CColor kText = {222, 224, 228, 255};
+constexpr CColor kDisabledText = {136, 139, 146, 255}; // titles and notes, which cannot be picked
 constexpr CColor kHighlight = {232, 140, 40, 255};
 constexpr CColor kHighlightText = {20, 20, 22, 255};
 constexpr CColor kSeparatorLine = {70, 73, 80, 255};
@@ -113,7 +114,7 @@ void CMenuPopup::draw(CDrawContext* context) {
             cairo_stroke(cr);
             cairo_restore(cr);
         }
-        context->setFontColor(lit ? kHighlightText : kText);
+        context->setFontColor(lit ? kHighlightText : item->isEnabled() ? kText : kDisabledText);
         CRect textRect(rect.left + kCheckWidth, rect.top, rect.right - 4, rect.bottom);
         // A name too long for its column is cut at the column's edge.
         cairo_save(cr);

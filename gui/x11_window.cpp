@@ -4,8 +4,10 @@
 #include "gui/vstkeys.h"
 
 #include <cairo-xcb.h>
+#include <algorithm>
 #include <cairo.h>
 #include <cstdlib>
+#include <string>
 #include <xcb/xcb.h>
 
 namespace {
@@ -42,7 +44,43 @@ long buttonBit(unsigned char detail) {
         return 0;
     }
 }
+// The Xft.dpi entry of the server's resource database (the root window's RESOURCE_MANAGER text); 0 if none.
+double serverDpi() {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    double dpi = 0;
+    xcb_screen_t* screen = xcb_connection_has_error(connection)
+                               ? nullptr
+                               : xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    if (screen) {
+        constexpr uint32_t kLongestDatabase = 1 << 20; // in 32-bit units
+        auto cookie = xcb_get_property(connection, 0, screen->root, XCB_ATOM_RESOURCE_MANAGER,
+                                       XCB_ATOM_STRING, 0, kLongestDatabase);
+        if (xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr)) {
+            const std::string database(static_cast<const char*>(xcb_get_property_value(reply)),
+                                       static_cast<size_t>(xcb_get_property_value_length(reply)));
+            for (size_t line = 0; line < database.size();) {
+                const size_t end = std::min(database.find('\n', line), database.size());
+                if (database.compare(line, 8, "Xft.dpi:") == 0)
+                    dpi = std::atof(database.substr(line + 8, end - line - 8).c_str());
+                line = end + 1;
+            }
+            std::free(reply);
+        }
+    }
+    xcb_disconnect(connection);
+    return dpi > 0 ? dpi : 0;
+}
 } // namespace
+
+double desktopScaleFactor() {
+    constexpr double kStandardDpi = 96;
+    const char* gdkScale = std::getenv("GDK_SCALE");
+    if (gdkScale && *gdkScale) {
+        const double scale = std::atof(gdkScale);
+        if (scale > 0) return scale;
+    }
+    return serverDpi() / kStandardDpi;
+}
 
 X11Window::X11Window(unsigned long parent, int width, int height) {
     int screenNumber = 0;
@@ -255,6 +293,14 @@ void X11Window::present(cairo_surface_t* image, const CRect& area) {
     cairo_paint(cr);
     cairo_destroy(cr);
     cairo_surface_flush(surface);
+    xcb_flush(connection);
+}
+
+void X11Window::resize(int width, int height) {
+    if (!isOpen() || width <= 0 || height <= 0) return;
+    const uint32_t size[] = {static_cast<uint32_t>(width), static_cast<uint32_t>(height)};
+    xcb_configure_window(connection, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+    if (surface) cairo_xcb_surface_set_size(surface, width, height);
     xcb_flush(connection);
 }
 

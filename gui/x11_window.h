@@ -20,6 +20,10 @@ struct WindowEvent {
     CRect area;
 };
 
+// The desktop's scale for applications: GDK_SCALE when set, else the X server's Xft.dpi resource over 96;
+// 0 when neither says anything.
+double desktopScaleFactor();
+
 class X11Window {
   public:
     X11Window(unsigned long parent, int width, int height);
@@ -32,8 +36,10 @@ class X11Window {
     unsigned long getWindowId() const { return window; }
     // The next input or expose event, false when none is pending.
     bool nextEvent(WindowEvent& event);
-    // Shows the area of the image (the frame's size) in the window.
+    // Shows the area of the image (the window's size) in the window.
     void present(cairo_surface_t* image, const CRect& area);
+    // Gives the window a new size in pixels.
+    void resize(int width, int height);
     // Takes the keyboard, remembering who had it; releaseFocus gives it back.
     void takeFocus();
     void releaseFocus();

@@ -112,7 +112,6 @@ ProgramResult runProgram(const std::vector<std::string>& argv) {
 }
 
 bool launchProgramDetached(const char* const argv[]) {
-    reapFinishedPrograms();
     if (!argv || !argv[0]) return false;
     pid_t pid = 0;
     const int error = posix_spawnp(&pid, argv[0], detachedActions.ready ? &detachedActions.actions : nullptr,

@@ -16,10 +16,12 @@ bool programOnPath(const char* name);
 // Runs argv[0] (looked up on PATH) with the given arguments, waits for it, captures standard output.
 ProgramResult runProgram(const std::vector<std::string>& argv);
 
-// Starts argv[0] (looked up on PATH) without waiting. argv is null-terminated. Allocates nothing in
-// this process, so it may be called from the audio thread. Finished children are reaped by later calls
-// and by reapFinishedPrograms().
+// Starts argv[0] (looked up on PATH) without waiting. argv is null-terminated. Allocates, locks and
+// waits for nothing in this process, so it may be called from the audio thread. Its child is remembered
+// (lock-free) until reapFinishedPrograms() collects it.
 bool launchProgramDetached(const char* const argv[]);
 
-// Collects the exit status of detached programs that have ended, so that none is left as a zombie.
+// Collects the exit status of the detached programs that have ended, so that none is left as a zombie.
+// Never waits, and touches only the children launched here, never other children of the host. Not for the
+// audio thread.
 void reapFinishedPrograms();

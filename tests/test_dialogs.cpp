@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <thread>
 
+#include "editor/px_editor.h"
 #include "engine/px_audio.h"
 #include "gui/cfileselector.h"
 #include "presets/preset_commands.h"
@@ -16,6 +17,7 @@
 #include "support/subprocess.h"
 #include "support/web_link.h"
 #include "test_helpers.h"
+#include "x11_test_host.h"
 
 namespace {
 
@@ -145,6 +147,42 @@ TEST(Dialogs, TheDetachedWarningReturnsBeforeItsDialogRunsAndLeavesNoZombie) {
     EXPECT_TRUE(noChildLeft());
     EXPECT_EQ(each(zenity.runs()),
               "--info|--title=Warning|--text=Rate not supported|--no-markup|--ok-label=Ok\n");
+}
+
+// True while a finished child in this process's group (the effect's programs, not the host's) is uncollected.
+bool zombieInOurGroup() {
+    siginfo_t info{};
+    return waitid(P_PGID, getpgrp(), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
+}
+
+TEST(Dialogs, FinishedDialogsAndBrowsersAreCollectedAtIdleSuspendAndCloseButNoChildOfTheHosts) {
+    const pid_t hostsOwn = fork(); // ends at once, in a group of its own
+    if (hostsOwn == 0) _exit(setpgid(0, 0));
+    enum Collect { kIdle, kSuspend, kClose };
+    // The browser or the audio thread's warning (zenity), and when the effect may collect it.
+    const std::pair<std::string, Collect> kRows[] = {
+        {"xdg-open", kIdle}, {"zenity", kIdle}, {"zenity", kSuspend}, {"zenity", kClose}};
+    for (auto [program, collect] : kRows) {
+        FakeDialogProgram fake(program);
+        auto effect = std::make_unique<PxAudio>(nullptr);
+        auto* editor = static_cast<PxEditor*>(effect->getEditor());
+        if (collect == kIdle) editor->open(nullptr);
+        if (program == "xdg-open") {
+            editor->fileMenu->choose(kVisitWebSite);
+        } else {
+            std::vector<float> silence(101); // an odd block at a half rate warns once
+            float* io[2] = {silence.data(), silence.data()};
+            effect->setSampleRate(96000.0f);
+            effect->setParameter(kVirtualSurround, 0.6f);
+            effect->processReplacing(io, io, 101);
+        }
+        ASSERT_TRUE(pumpUntil([] {}, zombieInOurGroup)) << program;
+        if (collect == kIdle) editor->idle();
+        if (collect == kSuspend) effect->suspend();
+        if (collect == kClose) effect.reset();
+        EXPECT_FALSE(zombieInOurGroup()) << program << collect;
+    }
+    EXPECT_EQ(waitpid(hostsOwn, nullptr, 0), hostsOwn);
 }
 
 TEST(PluginPath, IsTheModulesFolderWithASlashAndNeverOverruns) {

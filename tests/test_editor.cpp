@@ -2,6 +2,7 @@
 // the parameter echo, the idle cycle, the widgets' mouse and key handling, the analyser's drawing and feed,
 // and the snapshot picture.
 #include "audio_path_rig.h"
+#include "editor/editor_scale.h"
 #include "editor/editor_snapshot.h"
 #include "editor/px_editor.h"
 #include "editor/tooltexts.h"
@@ -23,10 +24,12 @@
 namespace {
 
 std::vector<HostCall> hostCalls;
+bool hostResizes = false;
 
 VstIntPtr VSTCALLBACK recordingHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void*,
                                     float opt) {
     hostCalls.push_back(HostCall{opcode, index, value, opt});
+    if (opcode == audioMasterSizeWindow) return hostResizes;
     return opcode == audioMasterVersion ? kVstVersion : 0;
 }
 
@@ -102,7 +105,7 @@ TEST_F(Editor, ReopeningBuildsEveryRowOfTheTableWithTheEffectsProgramValuesAndHe
     effect->setProgram(9);
     effect->setParameter(kVolume, 0.125f);
     ASSERT_TRUE(editor->open(nullptr));
-    ASSERT_EQ(frame()->getNbViews(), kNumControls);
+    ASSERT_EQ(frame()->getNbViews(), kNumControls + 1); // and the size menu, which has no row
     for (int i = 0; i < kNumControls; ++i) {
         const ControlPlace& place = kEditorLayout[i];
         const CRect size = frame()->getView(i)->getViewSize();
@@ -249,6 +252,52 @@ TEST_F(Editor, TheTopmostOfTwoOverlappingViewsTakesPointerAndClick) {
     click(at);
     EXPECT_TRUE(editor->fileMenu->isPopupOpen());
     EXPECT_EQ(effect->getParameter(kBypass), 1.0f);
+}
+
+TEST_F(Editor, SizesComeFromTheHostOrTheBackgroundsMenuAndARefusedResizeWaitsForTheNextOpen) {
+    TemporaryFolder config;
+    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    ERect* rect = nullptr;
+    const auto sized = [&](double scale) {
+        editor->getRect(&rect);
+        return rect->right == std::lround(828 * scale) && rect->bottom == std::lround(554 * scale);
+    };
+    editor->close();
+    // A host's factor goes up to the next size; one that is no factor is refused and changes nothing.
+    const std::pair<float, double> kFactors[] = {{2, 2},        {1.3f, 1.5}, {1, 1},     {9, 2},
+                                                 {1.25f, 1.25}, {0, 1.25},   {NAN, 1.25}};
+    for (auto [factor, scale] : kFactors) {
+        EXPECT_EQ(effect->dispatcher(effVendorSpecific, fourCharCode('P', 'r', 'e', 'S'),
+                                     fourCharCode('A', 'e', 'C', 's'), nullptr, factor),
+                  factor > 0);
+        EXPECT_TRUE(sized(scale)) << factor;
+    }
+    ASSERT_TRUE(editor->open(nullptr));
+    const auto pickSize = [&](long entry) {
+        CPoint background(4, 150);
+        frame()->onMouseDown(background, kRButton);
+        auto* popup = dynamic_cast<CMenuPopup*>(frame()->getModalView());
+        ASSERT_NE(popup, nullptr);
+        if (entry >= 0) click(centre(popup->entryRect(entry)));
+    };
+    CPoint knob = centre(editor->knobs[0]->getViewSize());
+    frame()->onMouseDown(knob, kRButton);
+    EXPECT_EQ(frame()->getModalView(), nullptr); // a control is no background
+    pickSize(5);                                 // 200 %, which the host refuses
+    EXPECT_EQ(countCalls(audioMasterSizeWindow), 1u);
+    EXPECT_TRUE(sized(1.25));
+    pickSize(-1);
+    ASSERT_EQ(editor->sizeMenu->getNbEntries(), 7);
+    EXPECT_STREQ(editor->sizeMenu->getEntry(6)->getTitle(), "applies when the editor is reopened");
+    EXPECT_TRUE(editor->sizeMenu->isCheckEntry(5));
+    EXPECT_EQ(savedEditorScale(), 2.0);
+    editor->close();
+    EXPECT_TRUE(sized(2.0));
+    hostResizes = true;
+    ASSERT_TRUE(editor->open(nullptr));
+    pickSize(3);
+    EXPECT_TRUE(sized(1.5));
+    EXPECT_EQ(cairo_image_surface_get_width(frame()->getImage()), 1242);
 }
 
 TEST_F(Editor, OptionMenusPopUpOnAClickAndPickWithTheMouseOrTheKeys) {

@@ -1,6 +1,7 @@
 // The editor through the module's binary interface, in a window the test host makes under its own Xvfb,
 // driven with real pointer input (xdotool, which uses XTest).
 #include "editor/editor_controls.h"
+#include "editor/editor_scale.h"
 #include "test_helpers.h"
 #include "test_signals.h"
 #include "x11_test_host.h"
@@ -27,16 +28,23 @@ CPoint centre(const CRect& r) {
     return CPoint(std::floor((r.left + r.right) / 2), std::floor((r.top + r.bottom) / 2));
 }
 
-struct EditorX11 : ::testing::Test {
+// The host's request for an editor size ('PreS', 'AeCs', the factor in opt).
+VstIntPtr askForScale(PluginInstance& plugin, float factor) {
+    return plugin.dispatch(effVendorSpecific, fourCharCode('P', 'r', 'e', 'S'),
+                           fourCharCode('A', 'e', 'C', 's'), nullptr, factor);
+}
+
+struct EditorX11 : ::testing::TestWithParam<double> {
     bool idleUntil(const std::function<bool()>& condition, int milliseconds = 2000) {
         return pumpUntil([&] { plugin->dispatch(effEditIdle); }, condition, milliseconds);
     }
     bool childrenBecome(TestHostWindow& host, int count) {
         return idleUntil([&] { return host.sync(), host.children() == count; });
     }
+    // The pointer to a point of the editor's layout, in the window's pixels at the editor's scale.
     void moveTo(CPoint to) {
-        ASSERT_TRUE(runXdotool(
-            {"mousemove", std::to_string(static_cast<int>(to.h)), std::to_string(static_cast<int>(to.v))}));
+        ASSERT_TRUE(runXdotool({"mousemove", std::to_string(std::lround(to.h * scale)),
+                                std::to_string(std::lround(to.v * scale))}));
         idleUntil([] { return false; }, 40);
     }
     void clickAt(CPoint at) {
@@ -55,18 +63,21 @@ struct EditorX11 : ::testing::Test {
     }
 
     std::unique_ptr<PluginInstance> plugin = newInstance();
+    double scale = 1;
 };
 
-TEST_F(EditorX11, TheUserDragsAKnobTogglesASwitchAndChoosesAProgramInTheHostsWindow) {
+// At 200 % each point of the layout is 2 x 2 window pixels: a knob's range stays 200 points of the layout.
+TEST_P(EditorX11, TheUserDragsAKnobTogglesASwitchAndChoosesAProgramInTheHostsWindow) {
+    scale = GetParam();
     plugin->start(44100.0f, 512);
+    ASSERT_EQ(askForScale(*plugin, static_cast<float>(scale)), 1);
     ERect* rect = nullptr;
     ASSERT_EQ(plugin->dispatch(effEditGetRect, 0, 0, &rect), 1);
     ASSERT_NE(rect, nullptr);
     TestHostWindow host(rect->right - rect->left, rect->bottom - rect->top);
     ASSERT_EQ(plugin->dispatch(effEditOpen, 0, 0, host.handle()), 1);
     const CPoint about = centre(placeOf(kTagAbout)); // the background shows through there
-    ASSERT_TRUE(
-        idleUntil([&] { return host.pixel(static_cast<int>(about.h), static_cast<int>(about.v)) != 0; }));
+    ASSERT_TRUE(idleUntil([&] { return host.pixel(about.h * scale, about.v * scale) != 0; }));
     EXPECT_EQ(host.children(), 1);
     plugin->clearCalls();
 
@@ -106,7 +117,7 @@ TEST_F(EditorX11, TheUserDragsAKnobTogglesASwitchAndChoosesAProgramInTheHostsWin
     auto* list = static_cast<COptionMenu*>(createControl(controlWithTag(kTagProgramList), bitmaps, nullptr));
     for (int i = 0; i < kNumPrograms; ++i)
         list->addEntry(plugin->programNameIndexed(i).c_str());
-    const CRect entry = CMenuPopup(list, CRect(0, 0, host.width, host.height), CPoint()).entryRect(40);
+    const CRect entry = CMenuPopup(list, CRect(0, 0, 828, 554), CPoint()).entryRect(40);
     list->forget();
     clickAt(centre(placeOf(kTagProgramList)));
     clickAt(centre(entry));
@@ -127,13 +138,44 @@ TEST_F(EditorX11, TheUserDragsAKnobTogglesASwitchAndChoosesAProgramInTheHostsWin
             plugin->dispatch(effEditIdle);
         }
         idleUntil([] { return false; }, 100);
-        const char* name = scope ? "/editor_scope.png" : "/editor_spectrum.png";
-        ASSERT_TRUE(host.savePng(std::string(LUMERIC_BINARY_DIR) + name));
-        shown[scope] = host.pixel(x, y);
+        ASSERT_TRUE(host.savePng(std::string(LUMERIC_BINARY_DIR) +
+                                 (scale == 1 ? "/editor_" : "/editor_200_") +
+                                 (scope ? "scope.png" : "spectrum.png")));
+        shown[scope] = host.pixel(x * scale, y * scale);
     }
     EXPECT_NE(shown[0], shown[1]); // the scope's dark panel over the spectrum's backdrop
+    if (scale == 2) { // a host that resizes: back to 100 %, the window shows the host's black beside it
+        ASSERT_EQ(askForScale(*plugin, 1.0f), 1);
+        EXPECT_TRUE(idleUntil([&] { return host.pixel(1000, 700) == 0; }));
+    }
     plugin->dispatch(effEditClose);
     EXPECT_TRUE(childrenBecome(host, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, EditorX11, ::testing::Values(1.0, 2.0));
+
+TEST_F(EditorX11, TheHostsFactorWinsOverTheSavedSizeWhichWinsOverTheDesktopsDpi) {
+    TemporaryFolder config;
+    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    TestHostWindow host;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(host.connection)).data->root;
+    const std::string resources = "Xft.antialias:\t1\nXft.dpi:\t144\n";
+    xcb_change_property(host.connection, XCB_PROP_MODE_REPLACE, root, XCB_ATOM_RESOURCE_MANAGER,
+                        XCB_ATOM_STRING, 8, static_cast<uint32_t>(resources.size()), resources.data());
+    host.sync();
+    // The saved size (0: none), the host's factor (0: none), the editor's width.
+    const std::tuple<double, float, int> kRows[] = {{0, 0, 1242}, {1.75, 0, 1449}, {1.75, 1.25f, 1035}};
+    for (auto [saved, factor, width] : kRows) {
+        if (saved > 0) saveEditorScale(saved);
+        auto instance = newInstance();
+        if (factor > 0) askForScale(*instance, factor);
+        ERect* rect = nullptr;
+        instance->dispatch(effEditGetRect, 0, 0, &rect);
+        EXPECT_EQ(rect->right, width) << saved << factor;
+    }
+    xcb_delete_property(host.connection, root, XCB_ATOM_RESOURCE_MANAGER);
+    host.sync();
+    setenv("XDG_CONFIG_HOME", "/no/such/config", 1);
 }
 
 TEST_F(EditorX11, OpenCloseCyclesLeaveNothingBehindAndAHostWindowGoneFirstIsSurvived) {

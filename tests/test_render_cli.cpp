@@ -1,4 +1,5 @@
 // lumeric-render end to end: the built tool run on files made here, its outputs, status and messages.
+#include <cairo.h>
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
@@ -170,6 +171,7 @@ const Refusal kRefusals[] = {
     {{"in.wav", "-o", "out.wav", "--fxp", "none.fxp"}, "none.fxp: cannot read"},
     {{"in.wav", "-o", "out.wav", "--fxb", "notes.wav"}, "notes.wav: not a Lumeric bank"},
     {{"in.wav", "existing.wav", "-o", "new", "--snapshot", "e.png"}, "--snapshot takes one input"},
+    {{"in.wav", "-o", "out.wav", "--snapshot", "e.png", "--snapshot-scale", "1.3"}, "expected 1, 1.25, 1.5"},
     {{"--make-demo", "existing.wav"}, "existing.wav: already exists"},
 };
 
@@ -340,17 +342,37 @@ TEST_F(RenderCli, SummaryFlagsAnOutputTruePeakAboveZero) {
     }
 }
 
-TEST_F(RenderCli, SnapshotDrawsTheEditorInEitherMode) {
-    writeAudio("in.wav", tones(5000));
-    for (const std::string mode : {"spectrum", "scope"}) {
-        const ToolRun run =
-            runRender({"in.wav", "-o", mode + ".wav", "--snapshot", mode + ".png", "--snapshot-mode", mode});
-        ASSERT_EQ(run.status, 0) << run.err;
-        const std::string image = readWholeFile(mode + ".png"); // a PNG of the editor's 828 x 554
-        EXPECT_EQ(image.substr(1, 3) + image.substr(16, 8),
-                  "PNG" + std::string("\0\0\x03\x3c\0\0\x02\x2a", 8));
+// Steps of over a third of the brightness range between neighbouring pixels: edges that upscaling smooths.
+long sharpSteps(cairo_surface_t* image) {
+    long steps = 0;
+    for (int y = 0; y < cairo_image_surface_get_height(image); ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(image) +
+                                                            y * cairo_image_surface_get_stride(image));
+        const auto brightness = [&](int x) {
+            return static_cast<int>((row[x] >> 16 & 255) + (row[x] >> 8 & 255) + (row[x] & 255));
+        };
+        for (int x = 1; x < cairo_image_surface_get_width(image); ++x)
+            steps += std::abs(brightness(x) - brightness(x - 1)) > 255;
     }
-    EXPECT_NE(readWholeFile("spectrum.png"), readWholeFile("scope.png"));
+    return steps;
+}
+
+TEST_F(RenderCli, SnapshotDrawsTheEditorInEitherModeAndTwiceAsLargeJustAsSharp) {
+    writeAudio("in.wav", tones(5000));
+    std::map<std::string, long> steps;
+    for (const std::string name : {"spectrum1", "scope1", "spectrum2"}) {
+        const std::string scale = name.substr(name.size() - 1), mode = name.substr(0, name.size() - 1);
+        const ToolRun run = runRender({"in.wav", "-o", name + ".wav", "--snapshot", name + ".png",
+                                       "--snapshot-mode", mode, "--snapshot-scale", scale});
+        ASSERT_EQ(run.status, 0) << run.err;
+        cairo_surface_t* image = cairo_image_surface_create_from_png((name + ".png").c_str());
+        EXPECT_EQ(cairo_image_surface_get_width(image) * 10000 + cairo_image_surface_get_height(image),
+                  scale == "1" ? 8280554 : 16561108);
+        steps[name] = sharpSteps(image);
+        cairo_surface_destroy(image);
+    }
+    EXPECT_NE(readWholeFile("spectrum1.png"), readWholeFile("scope1.png"));
+    EXPECT_GT(steps["spectrum2"], 3 * steps["spectrum1"] / 2); // twice the rows, each as sharp
 }
 
 // Interrupted while writing, the renderer removes its temporary file and exits with 130.

@@ -1,5 +1,7 @@
 // Draws the editor's six bitmaps into a folder: background 128, knob strip 130, about image 132, LEDs 134
-// and 135, button 139. Positions follow the editor's control layout.
+// and 135, button 139, each as bmpNNNNN.png and twice as fine as bmpNNNNN@2x.png for dense screens.
+// Positions follow the editor's control layout; everything is drawn in its coordinates, so that the finer
+// set is the same picture with twice the pixels.
 #include <cairo.h>
 #include <cmath>
 #include <cstdio>
@@ -320,6 +322,24 @@ void drawOutputSection(cairo_t* cr) {
     knobLabel(cr, 355, 44, "VOLUME");
 }
 
+// The bass meter's own framed slot, set into a notch of the plate so that the plate's edge stops short of it.
+void meterSlot(cairo_t* cr, double x, double y, double w, double h) {
+    cairo_save(cr);
+    roundedRect(cr, x - 2, y, w + 4, h + 3, 5);
+    cairo_clip(cr);
+    drawPanel(cr);
+    cairo_restore(cr);
+    roundedRect(cr, x + 0.5, y + 0.5, w - 1, h - 1, 3);
+    setColor(cr, 0x111214);
+    cairo_fill_preserve(cr);
+    setColor(cr, 0x08090a);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
+    roundedRect(cr, x + 1.5, y + 1.5, w - 3, h - 3, 2);
+    setColor(cr, 0x50535a, 0.45);
+    cairo_stroke(cr);
+}
+
 // One plate with two titled groups, loudness and tone.
 void drawLoudnessSection(cairo_t* cr) {
     section(cr, 406, 32, 412, 80, nullptr);
@@ -329,7 +349,7 @@ void drawLoudnessSection(cairo_t* cr) {
     cairo_fill(cr);
     knobSeat(cr, 448, 44);
     knobLabel(cr, 469, 44, "FAT BASS");
-    recess(cr, 499, 29, 24, 70, 3);
+    meterSlot(cr, 496, 28, 30, 74);
     label(cr, "BASS", 511, 108, 7.5, kCentre, kDimLabel, 0.5);
     knobSeat(cr, 559, 44);
     knobLabel(cr, 580, 44, "MIX");
@@ -605,13 +625,73 @@ void drawAbout(cairo_t* cr) {
     for (int i = 0; i < 3; ++i)
         text(cr, lines[i], kWidth / 2.0, 356 + 18 * i, 11, kCentre, 0x9ea2aa, false, 0.3);
     text(cr, "lumeric.example", kWidth / 2.0, 438, 12, kCentre, kAmber, true, 0.8);
-    text(cr, "Copyright 2026 Lumeric. All rights reserved.", kWidth / 2.0, 500, 9, kCentre, 0x6c7079, false,
-         0.3);
+    text(cr, "Copyright 2026 The Lumeric authors. MIT License.", kWidth / 2.0, 500, 9, kCentre, 0x6c7079,
+         false, 0.3);
     text(cr, "CLICK TO CLOSE", kWidth / 2.0, 530, 8, kCentre, 0x8b8f97, true, 2.0);
 }
 
-cairo_surface_t* newImage(int width, int height) {
-    return cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+// A transparent image of the given size in the drawing's coordinates, drawn scale times as fine.
+struct Canvas {
+    cairo_surface_t* surface;
+    cairo_t* cr;
+    Canvas(int width, int height, int scale)
+        : surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width * scale, height * scale)),
+          cr(cairo_create(surface)) {
+        if (scale != 1) cairo_scale(cr, scale, scale);
+    }
+    ~Canvas() {
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+    }
+    bool save(const std::string& folder, const std::string& name) {
+        cairo_surface_flush(surface);
+        return ::save(surface, folder, name.c_str());
+    }
+};
+
+bool drawAll(const std::string& folder, int scale) {
+    const std::string suffix = scale == 1 ? ".png" : "@" + std::to_string(scale) + "x.png";
+    bool ok = true;
+    {
+        Canvas background(kWidth, kHeight, scale);
+        drawBackground(background.cr);
+        ok &= background.save(folder, "bmp00128" + suffix);
+    }
+    {
+        constexpr int kFrames = 256;
+        Canvas knob(42, 42 * kFrames, scale);
+        for (int i = 0; i < kFrames; ++i) {
+            cairo_save(knob.cr);
+            cairo_rectangle(knob.cr, 0, 42 * i, 42, 42);
+            cairo_clip(knob.cr);
+            drawKnob(knob.cr, 42 * i, i / double(kFrames - 1));
+            cairo_restore(knob.cr);
+        }
+        ok &= knob.save(folder, "bmp00130" + suffix);
+    }
+    {
+        Canvas about(kWidth, kHeight, scale);
+        drawAbout(about.cr);
+        ok &= about.save(folder, "bmp00132" + suffix);
+    }
+    struct LedColours {
+        const char* name;
+        unsigned lit, dark;
+    };
+    for (LedColours led :
+         {LedColours{"bmp00134", 0xffb240, 0x3b2b16}, LedColours{"bmp00135", 0xff3b2e, 0x3d1714}}) {
+        Canvas image(20, 24, scale);
+        drawLed(image.cr, 0, true, led.lit, led.dark);
+        drawLed(image.cr, 12, false, led.lit, led.dark);
+        ok &= image.save(folder, led.name + suffix);
+    }
+    {
+        Canvas button(18, 36, scale);
+        drawButton(button.cr, 0, false);
+        drawButton(button.cr, 18, true);
+        ok &= button.save(folder, "bmp00139" + suffix);
+    }
+    return ok;
 }
 
 } // namespace
@@ -621,58 +701,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
         return 2;
     }
-    std::string folder = argv[1];
+    const std::string folder = argv[1];
     bool ok = true;
-
-    cairo_surface_t* background = newImage(kWidth, kHeight);
-    cairo_t* cr = cairo_create(background);
-    drawBackground(cr);
-    cairo_destroy(cr);
-    ok &= save(background, folder, "bmp00128.png");
-    cairo_surface_destroy(background);
-
-    constexpr int kFrames = 256;
-    cairo_surface_t* knob = newImage(42, 42 * kFrames);
-    cr = cairo_create(knob);
-    for (int i = 0; i < kFrames; ++i) {
-        cairo_save(cr);
-        cairo_rectangle(cr, 0, 42 * i, 42, 42);
-        cairo_clip(cr);
-        drawKnob(cr, 42 * i, i / double(kFrames - 1));
-        cairo_restore(cr);
-    }
-    cairo_destroy(cr);
-    ok &= save(knob, folder, "bmp00130.png");
-    cairo_surface_destroy(knob);
-
-    cairo_surface_t* about = newImage(kWidth, kHeight);
-    cr = cairo_create(about);
-    drawAbout(cr);
-    cairo_destroy(cr);
-    ok &= save(about, folder, "bmp00132.png");
-    cairo_surface_destroy(about);
-
-    struct LedColours {
-        const char* name;
-        unsigned lit, dark;
-    };
-    for (LedColours led :
-         {LedColours{"bmp00134.png", 0xffb240, 0x3b2b16}, LedColours{"bmp00135.png", 0xff3b2e, 0x3d1714}}) {
-        cairo_surface_t* image = newImage(20, 24);
-        cr = cairo_create(image);
-        drawLed(cr, 0, true, led.lit, led.dark);
-        drawLed(cr, 12, false, led.lit, led.dark);
-        cairo_destroy(cr);
-        ok &= save(image, folder, led.name);
-        cairo_surface_destroy(image);
-    }
-
-    cairo_surface_t* button = newImage(18, 36);
-    cr = cairo_create(button);
-    drawButton(cr, 0, false);
-    drawButton(cr, 18, true);
-    cairo_destroy(cr);
-    ok &= save(button, folder, "bmp00139.png");
-    cairo_surface_destroy(button);
+    for (int scale : {1, 2})
+        ok &= drawAll(folder, scale);
     return ok ? 0 : 1;
 }

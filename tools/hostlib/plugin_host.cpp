@@ -91,6 +91,7 @@ VstIntPtr PluginInstance::answer(VstInt32 opcode, VstInt32 index, VstIntPtr valu
     case audioMasterBeginEdit:
     case audioMasterEndEdit:
     case audioMasterUpdateDisplay:
+    case audioMasterSizeWindow: // the host resizes its window to the editor's new rectangle
         return 1;
     case audioMasterGetProductString:
     case audioMasterGetVendorString:

@@ -123,6 +123,7 @@ int render(const RenderOptions& options, const EngineSettings& settings) {
     renderSettings.raw = options.raw;
     renderSettings.overwrite = options.overwrite;
     renderSettings.snapshotMode = options.snapshotMode;
+    renderSettings.snapshotScale = options.snapshotScale;
 
     double totalSeconds = 0.0;
     for (const RenderJob& job : plan.jobs)

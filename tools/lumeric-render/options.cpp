@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "editor/editor_scale.h"
+
 namespace {
 
 bool parseInt(const std::string& text, int low, int high, int* value) {
@@ -150,6 +152,20 @@ const Option kOptions[] = {
          else
              return fail(e, "--snapshot-mode " + v + ": expected spectrum or scope");
          return true;
+     }},
+    {nullptr, "--snapshot-scale", nullptr, "S",
+     "the editor's size in the picture: 1 (828 x 554, default), 1.25, 1.5,\n"
+     "1.75 or 2 (1656 x 1108), as on a screen of that density",
+     "mix.wav -o out.wav --snapshot ed.png --snapshot-scale 2",
+     [](RenderOptions& o, const std::string& v, std::string* e) {
+         char* end = nullptr;
+         const double scale = std::strtod(v.c_str(), &end);
+         if (!v.empty() && *end == 0 &&
+             std::count(std::begin(kEditorScales), std::end(kEditorScales), scale)) {
+             o.snapshotScale = scale;
+             return true;
+         }
+         return fail(e, "--snapshot-scale " + v + ": expected 1, 1.25, 1.5, 1.75 or 2");
      }},
     {"Other:", "--make-demo", nullptr, "FILE",
      "synthesise a 10-second demo clip (drums, bass, chords; 44.1 kHz stereo)", "--make-demo demo.wav",

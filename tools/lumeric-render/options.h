@@ -26,6 +26,7 @@ struct RenderOptions {
     int bits = 0; // 0: as the input
     std::string snapshotPath;
     AnalyserMode snapshotMode = AnalyserMode::Spectrum;
+    double snapshotScale = 1.0; // one of the editor's sizes
     std::string demoPath;
 };
 

@@ -96,7 +96,8 @@ RenderResult renderFile(const RenderJob& job, const EngineSettings& engineSettin
     }
     // The picture is taken before the effect is suspended: a suspend resets the analyser's feed.
     if (!job.snapshotPath.empty() &&
-        !writeEditorSnapshot(effectOf(*engine), settings.snapshotMode, job.snapshotPath, &result.error))
+        !writeEditorSnapshot(effectOf(*engine), settings.snapshotMode, job.snapshotPath, &result.error,
+                             settings.snapshotScale))
         return result;
     engine->suspend();
     if (!writer.commit(settings.overwrite, &result.error)) return result;

@@ -24,6 +24,7 @@ struct RenderSettings {
     bool raw = false;
     bool overwrite = false;
     AnalyserMode snapshotMode = AnalyserMode::Spectrum;
+    double snapshotScale = 1.0;
 };
 
 struct RenderResult {
