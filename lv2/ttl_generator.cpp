@@ -17,6 +17,7 @@ namespace {
 const char kPrefixes[] = "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
                          "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
                          "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                         "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
                          "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
                          "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
                          "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
@@ -74,12 +75,23 @@ std::string manifest(const std::string& binary) {
     return out.str();
 }
 
-std::string audioPort(uint32_t index, const char* direction, const char* symbol, const char* name) {
+// An audio port: input or output, left or right, in the stereo group of its direction.
+std::string audioPort(int number) {
+    const bool input = number < 2, left = number % 2 == 0;
+    const std::string direction = input ? "in" : "out", side = left ? "left" : "right";
     std::ostringstream out;
-    out << "[\n        a lv2:AudioPort , lv2:" << direction << " ;\n        lv2:index " << index
-        << " ;\n        lv2:symbol " << quoted(symbol) << " ;\n        lv2:name " << quoted(name)
-        << "\n    ]";
+    out << "[\n        a lv2:AudioPort , lv2:" << (input ? "InputPort" : "OutputPort")
+        << " ;\n        lv2:index " << kFirstAudioPort + number << " ;\n        lv2:symbol "
+        << quoted(direction + "_" + side) << " ;\n        lv2:name "
+        << quoted((input ? "In " : "Out ") + std::string(left ? "Left" : "Right")) << " ;\n        pg:group "
+        << uri(pluginUri() + "#" + direction) << " ;\n        lv2:designation pg:" << side << "\n    ]";
     return out.str();
+}
+
+// The stereo groups of the main input and output.
+std::string portGroup(const char* direction, const char* kind, const char* label) {
+    return uri(pluginUri() + "#" + direction) + "\n    a pg:StereoGroup , pg:" + kind +
+           " ;\n    lv2:symbol " + quoted(direction) + " ;\n    rdfs:label " + quoted(label) + " .\n\n";
 }
 
 std::string plugin() {
@@ -103,10 +115,9 @@ std::string plugin() {
         if (i >= kFirstReserved) out << " ;\n        lv2:portProperty pprops:notOnGUI";
         out << "\n    ] , ";
     }
-    out << audioPort(kFirstAudioPort, "InputPort", "in_left", "In Left") << " , "
-        << audioPort(kFirstAudioPort + 1, "InputPort", "in_right", "In Right") << " , "
-        << audioPort(kFirstAudioPort + 2, "OutputPort", "out_left", "Out Left") << " , "
-        << audioPort(kFirstAudioPort + 3, "OutputPort", "out_right", "Out Right") << " .\n\n";
+    for (int number = 0; number < 4; ++number)
+        out << audioPort(number) << (number < 3 ? " , " : " .\n\n");
+    out << portGroup("in", "InputGroup", "Input") << portGroup("out", "OutputGroup", "Output");
     out << uri(editorUri()) << "\n    a ui:X11UI ;\n    lv2:requiredFeature ui:idleInterface ;\n"
         << "    lv2:optionalFeature ui:parent , ui:resize , ui:touch , ui:noUserResize , "
         << "<http://lv2plug.in/ns/ext/instance-access> ;\n    lv2:extensionData ui:idleInterface .\n";
