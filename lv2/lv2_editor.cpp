@@ -13,6 +13,7 @@
 #include "engine/px_audio.h"
 #include "lv2/lv2_effect.h"
 #include "lv2/lv2_names.h"
+#include "support/message_box.h"
 
 namespace {
 
@@ -122,8 +123,10 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char*, LV2U
                          const LV2_Feature* const* features) {
     Lv2Effect* effect = lv2EffectOfHandle(const_cast<void*>(findFeature(features, LV2_INSTANCE_ACCESS_URI)));
     if (!effect) {
-        std::fprintf(stderr, "Lumeric: this host does not give the editor access to the plug-in instance; "
-                             "use the host's own controls.\n");
+        // The user sees why the editor is missing; the host's own controls still work.
+        showMessageBoxDetached("Lumeric", "This host does not give the Lumeric editor access to the plug-in, "
+                                          "which the editor needs. Use the host's own controls for Lumeric, "
+                                          "or a host that offers the editor (Ardour, Carla, jalv).");
         return nullptr;
     }
     return Lv2Editor::open(*effect, write, controller, features, widget);
