@@ -47,13 +47,13 @@ unsigned backgroundPixel() {
     return value;
 }
 
-// The bundle's binary in an LV2 host: its ports at their defaults (those of program 0), at 44.1 kHz.
-std::unique_ptr<Lv2Instance> newLv2Instance() {
+// The bundle's binary in an LV2 host: its ports at their defaults (those of program 0).
+std::unique_ptr<Lv2Instance> newLv2Instance(double rate = 44100.0) {
     std::vector<float> defaults(kNumParams);
     for (int i = 0; i < kNumParams; ++i)
         defaults[i] = factoryValue(0, i);
     std::string error;
-    auto instance = Lv2Instance::create(kBundle, "lumeric.so", defaults, 44100.0, &error);
+    auto instance = Lv2Instance::create(kBundle, "lumeric.so", defaults, rate, &error);
     EXPECT_TRUE(instance) << error;
     return instance;
 }
@@ -104,6 +104,19 @@ TEST(Lv2Bundle, Lv2applySoundsSampleForSampleAsTheVstModulePastTheFirstBlock) {
                 differing += lv2[2 * n] != l[n] || lv2[2 * n + 1] != r[n];
             EXPECT_EQ(differing, 0u) << rate << " Hz, program " << program;
         }
+    }
+    // The half rates want even blocks, which lv2apply does not run: the LV2 host library runs 512 frames a
+    // call.
+    for (float rate : {88200.0f, 96000.0f}) {
+        std::vector<float> l = sineWave(110, rate, 8192, 0.4), r = uniformNoise(8192, 9, 0.3f), lv2l(8192),
+                           lv2r(8192);
+        auto lv2 = newLv2Instance(rate);
+        for (size_t at = 0; at < 8192; at += 512)
+            lv2->run(l.data() + at, r.data() + at, lv2l.data() + at, lv2r.data() + at, 512);
+        auto vst = newInstance();
+        vst->start(rate, 512);
+        vst->processInBlocks(l.data(), r.data(), 8192, 512);
+        EXPECT_TRUE(lv2l == l && lv2r == r) << rate;
     }
 }
 
