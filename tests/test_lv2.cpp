@@ -165,14 +165,17 @@ TEST(Lv2Editor, OpensInTheHostsWindowTellsTheHostOfGesturesAndPortEventsAndClose
     EXPECT_TRUE(std::regex_match(host->editorCalls, std::regex("t0 (w0 )+u0 "))) << host->editorCalls;
     EXPECT_GT(host->controls[kVolume], factoryValue(0, kVolume));
 
-    // A port event of the host reaches the effect (whose echo moves the knob) and is not written back.
+    // A port event of the host reaches the effect (whose echo moves the knob), and so does a port the host
+    // automates; neither is written back.
     host->editorCalls.clear();
     host->portEvent(kTone, 0.8f);
-    idle(*host);
+    host->controls[kEqLow] = 0.3f;
+    for (int cycle = 0; cycle < 2; ++cycle) // the second idle sees what the first run applied
+        idle(*host);
     PxAudio reader(nullptr);
     const std::vector<unsigned char> image = host->saveState();
     ASSERT_TRUE(stateLoadBytesFromBuf(reader, image.data(), image.size()));
-    EXPECT_EQ(reader.getParameter(kTone), 0.8f);
+    EXPECT_EQ(reader.getParameter(kTone) + reader.getParameter(kEqLow), 0.8f + 0.3f);
     EXPECT_EQ(host->editorCalls, "");
 
     // Closing and opening again, fifty times, leaves no window, descriptor or memory behind.
