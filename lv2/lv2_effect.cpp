@@ -13,10 +13,7 @@ Lv2Effect* Lv2Effect::create(double sampleRate) {
     }
     instance->effect = created->getAeffect();
     instance->effect->user = instance;
-    for (int i = 0; i < kNumParams; ++i) {
-        instance->seen[i] = std::numeric_limits<float>::quiet_NaN(); // every port applies on the first run
-        instance->applied[i].store(instance->seen[i], std::memory_order_relaxed);
-    }
+    instance->retakeControlPorts();
     instance->effect->dispatcher(instance->effect, effOpen, 0, 0, nullptr, 0.0f);
     instance->effect->dispatcher(instance->effect, effSetSampleRate, 0, 0, nullptr,
                                  static_cast<float>(sampleRate));
@@ -29,6 +26,13 @@ Lv2Effect::~Lv2Effect() {
 
 PxAudio& Lv2Effect::audio() const {
     return *static_cast<PxAudio*>(static_cast<AudioEffect*>(effect->object));
+}
+
+void Lv2Effect::retakeControlPorts() {
+    for (int i = 0; i < kNumParams; ++i) {
+        seen[i] = std::numeric_limits<float>::quiet_NaN(); // equal to no port value
+        applied[i].store(seen[i], std::memory_order_relaxed);
+    }
 }
 
 void Lv2Effect::connect(uint32_t port, void* data) {

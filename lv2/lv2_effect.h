@@ -39,6 +39,10 @@ class Lv2Effect {
 
     AEffect* record() const { return effect; }
     PxAudio& audio() const;
+    // After a restored session: the next run takes every control port again. Hosts restore the ports with the
+    // state, and theirs are the newer values when run() had not yet seen the last ones before the save.
+    // Never while run() may be running (LV2 restores only then).
+    void retakeControlPorts();
     // The last value run() took from a control port (NaN before the first); any thread.
     float portValueApplied(int index) const { return applied[index].load(std::memory_order_relaxed); }
     // One editor at a time; false when another already holds the effect.

@@ -81,6 +81,7 @@ LV2_State_Status restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve
     if (!image || type != instance.chunkType ||
         !stateLoadBytesFromBuf(instance.effect->audio(), static_cast<const unsigned char*>(image), size))
         return LV2_STATE_ERR_NO_PROPERTY;
+    instance.effect->retakeControlPorts();
     return LV2_STATE_SUCCESS;
 }
 
