@@ -144,7 +144,8 @@ TEST(Lv2Editor, OpensInTheHostsWindowTellsTheHostOfGesturesAndPortEventsAndClose
     TestHostWindow window;
     ASSERT_TRUE(host->openEditor(window.handle()));
     ERect* rect = nullptr;
-    newInstance()->dispatch(effEditGetRect, 0, 0, &rect); // the VST module's editor size
+    auto vst = newInstance();
+    vst->dispatch(effEditGetRect, 0, 0, &rect); // the VST module's editor size
     EXPECT_EQ(host->editorCalls, "r" + std::to_string(rect->right - rect->left) + "x" +
                                      std::to_string(rect->bottom - rect->top) + " ");
     ASSERT_TRUE(
