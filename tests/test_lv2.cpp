@@ -105,8 +105,7 @@ TEST(Lv2Bundle, Lv2applySoundsSampleForSampleAsTheVstModulePastTheFirstBlock) {
             EXPECT_EQ(differing, 0u) << rate << " Hz, program " << program;
         }
     }
-    // The half rates want even blocks, which lv2apply does not run: the LV2 host library runs 512 frames a
-    // call.
+    // The half rates want even blocks, which lv2apply does not give: the LV2 host library gives 512.
     for (float rate : {88200.0f, 96000.0f}) {
         std::vector<float> l = sineWave(110, rate, 8192, 0.4), r = uniformNoise(8192, 9, 0.3f), lv2l(8192),
                            lv2r(8192);
@@ -146,6 +145,7 @@ TEST(Lv2Editor, OpensInTheHostsWindowTellsTheHostOfGesturesAndPortEventsAndClose
     ERect* rect = nullptr;
     auto vst = newInstance();
     vst->dispatch(effEditGetRect, 0, 0, &rect); // the VST module's editor size
+    ASSERT_TRUE(rect);
     EXPECT_EQ(host->editorCalls, "r" + std::to_string(rect->right - rect->left) + "x" +
                                      std::to_string(rect->bottom - rect->top) + " ");
     ASSERT_TRUE(
@@ -165,6 +165,20 @@ TEST(Lv2Editor, OpensInTheHostsWindowTellsTheHostOfGesturesAndPortEventsAndClose
     }
     EXPECT_TRUE(std::regex_match(host->editorCalls, std::regex("t0 (w0 )+u0 "))) << host->editorCalls;
     EXPECT_GT(host->controls[kVolume], factoryValue(0, kVolume));
+
+    // The next program, chosen in the editor, reaches the host's ports where it differs, with no gesture.
+    host->editorCalls.clear();
+    const ControlPlace& next = controlWithTag(kTagNextProgram);
+    ASSERT_TRUE(runXdotool({"mousemove", std::to_string(next.left + 9), std::to_string(next.top + 9)}));
+    ASSERT_TRUE(runXdotool({"click", "1"}));
+    pumpUntil([&] { idle(*host); }, [] { return false; }, 200);
+    std::string differing;
+    for (int i = 0; i < kNumParams; ++i) {
+        EXPECT_EQ(host->controls[i], factoryValue(1, i)) << i;
+        if (factoryValue(1, i) != factoryValue(0, i) || i == kVolume)
+            differing += "w" + std::to_string(i) + " ";
+    }
+    EXPECT_EQ(host->editorCalls, differing);
 
     // A port event of the host reaches the effect (whose echo moves the knob), and so does a port the host
     // automates; neither is written back.
