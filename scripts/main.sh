@@ -12,7 +12,8 @@ echo "Installed $HOME/.vst/lumeric.so"
 # The bundle is copied next to ~/.lv2/ (where no host looks) and moved in whole.
 mkdir -p "$HOME/.lv2"
 rm -rf "$HOME/.lumeric.lv2.new" "$HOME/.lumeric.lv2.old"
-cp -r build/lv2-bundles/lumeric.lv2 "$HOME/.lumeric.lv2.new"
+mkdir "$HOME/.lumeric.lv2.new"
+cp build/lv2-bundles/lumeric.lv2/{manifest.ttl,lumeric.ttl,presets.ttl,lumeric.so} "$HOME/.lumeric.lv2.new/"
 if [ -e "$HOME/.lv2/lumeric.lv2" ]; then mv "$HOME/.lv2/lumeric.lv2" "$HOME/.lumeric.lv2.old"; fi
 mv "$HOME/.lumeric.lv2.new" "$HOME/.lv2/lumeric.lv2"
 rm -rf "$HOME/.lumeric.lv2.old"
