@@ -105,7 +105,7 @@ def main():
     context = context or context_whole
     section("Whole path, one core", "x real time")
     wanted = (("default program (0)", "default_program"), ("program 72 (everything on)", "program_72"),
-              ("neutral program (73)", "neutral_program"))
+              ("neutral program (73)", "neutral_program"), ("default program, LV2 edition", "lv2_default_program"))
     settings = (("44.1 kHz, 512-sample blocks", "512", "44100"), ("44.1 kHz, 64-sample blocks", "64", "44100"),
                 ("44.1 kHz, 32-sample blocks", "32", "44100"), ("96 kHz, 512-sample blocks", "512", "96000"))
 

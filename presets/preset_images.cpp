@@ -72,6 +72,22 @@ void readName(const unsigned char* field, char* name) {
     name[n] = 0;
 }
 
+constexpr int32_t kStateVersion = 1;
+
+// A bank image as this effect writes it: all programs present, each record with all its values.
+bool isWholeBank(const unsigned char* image) {
+    if (std::memcmp(image, "CcnK", 4) != 0 || std::memcmp(image + 8, "FxBk", 4) != 0 ||
+        getInt(image + 16) != kUniqueId || getInt(image + 24) != kNumPrograms)
+        return false;
+    for (int p = 0; p < kNumPrograms; ++p) {
+        const unsigned char* record = image + kBankHeaderSize + kProgramImageSize * p;
+        if (std::memcmp(record, "CcnK", 4) != 0 || std::memcmp(record + 8, "FxCk", 4) != 0 ||
+            getInt(record + 16) != kUniqueId || getInt(record + 24) != kNumParams)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void fxpSaveBytesToBuf(PxAudio& effect, unsigned char* buffer, size_t* size) {
@@ -136,5 +152,24 @@ bool fxbLoadBytesFromBuf(PxAudio& effect, const unsigned char* image, size_t len
     }
     effect.setProgram(0);
     effect.updateDisplay();
+    return true;
+}
+
+void stateSaveBytesToBuf(PxAudio& effect, unsigned char* buffer) {
+    putCode(buffer, "LmSt");
+    putInt(buffer + 4, kStateVersion);
+    putInt(buffer + 8, effect.getProgram());
+    size_t size = 0;
+    fxbSaveBytesToBuf(effect, buffer + kStateHeaderSize, &size);
+}
+
+bool stateLoadBytesFromBuf(PxAudio& effect, const unsigned char* image, size_t length) {
+    if (!image || length != kStateImageSize || std::memcmp(image, "LmSt", 4) != 0 ||
+        getInt(image + 4) != kStateVersion)
+        return false;
+    const int32_t current = getInt(image + 8);
+    if (current < 0 || current >= kNumPrograms || !isWholeBank(image + kStateHeaderSize)) return false;
+    fxbLoadBytesFromBuf(effect, image + kStateHeaderSize, kBankImageSize);
+    effect.setProgram(current);
     return true;
 }

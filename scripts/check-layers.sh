@@ -1,6 +1,7 @@
 #!/bin/bash
 # Fails when a lower layer includes from a higher one: the widget layer (gui/) and the signal processing
-# (dsp/) use nothing of ours but support/ (gui/ only), and support/ uses nothing else of ours.
+# (dsp/) use nothing of ours but support/ (gui/ only), support/ uses nothing else of ours, and the effect
+# uses nothing of the LV2 edition or the tools.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,11 +20,13 @@ check() {
     fi
 }
 
-check gui host engine editor presets tools dsp
-check dsp host engine editor presets tools gui support
-check support host engine editor presets tools gui dsp
+check gui host engine editor presets tools dsp lv2
+check dsp host engine editor presets tools gui support lv2
+check support host engine editor presets tools gui dsp lv2
+# The LV2 edition wraps the finished effect from above: nothing of the effect reaches up to it.
+for folder in host engine presets editor; do check "$folder" lv2 tools; done
 
 if [ "$status" -eq 0 ]; then
-    echo "Layers: gui/, dsp/ and support/ include only what they may."
+    echo "Layers: gui/, dsp/, support/ and the effect below lv2/ include only what they may."
 fi
 exit "$status"

@@ -1,7 +1,7 @@
 #!/bin/bash
-# The main job: builds, installs the plug-in into ~/.vst/, shows what a host sees of it, then makes a demo
-# clip, renders it with the default program and writes the result, its loudness summary and an editor
-# snapshot into out/.
+# The main job: builds, installs the plug-in into ~/.vst/ and its LV2 edition into ~/.lv2/, shows what a host
+# sees of it, then makes a demo clip, renders it with the default program and writes the result, its loudness
+# summary and an editor snapshot into out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
@@ -9,6 +9,15 @@ mkdir -p "$HOME/.vst"
 cp build/lumeric.so "$HOME/.vst/lumeric.so.new"
 mv "$HOME/.vst/lumeric.so.new" "$HOME/.vst/lumeric.so"
 echo "Installed $HOME/.vst/lumeric.so"
+# The bundle is copied next to ~/.lv2/ (where no host looks) and moved in whole.
+mkdir -p "$HOME/.lv2"
+rm -rf "$HOME/.lumeric.lv2.new" "$HOME/.lumeric.lv2.old"
+mkdir "$HOME/.lumeric.lv2.new"
+cp build/lv2-bundles/lumeric.lv2/{manifest.ttl,lumeric.ttl,presets.ttl,lumeric.so} "$HOME/.lumeric.lv2.new/"
+if [ -e "$HOME/.lv2/lumeric.lv2" ]; then mv "$HOME/.lv2/lumeric.lv2" "$HOME/.lumeric.lv2.old"; fi
+mv "$HOME/.lumeric.lv2.new" "$HOME/.lv2/lumeric.lv2"
+rm -rf "$HOME/.lumeric.lv2.old"
+echo "Installed $HOME/.lv2/lumeric.lv2; LV2 hosts list it as: $(lv2ls | grep -F lumeric.example)"
 echo
 build/tools/lumeric-info/lumeric-info "$HOME/.vst/lumeric.so"
 

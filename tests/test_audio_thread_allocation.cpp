@@ -1,7 +1,8 @@
 // The audio thread never touches the heap: every allocation and release inside processReplacing and
 // processEvents is counted over the battery's rates, signals and block patterns, with program and parameter
-// changes, suspends and rate changes between blocks. Its own program: it replaces the C allocator, which the
-// sanitizers own, so their builds leave it out.
+// changes, suspends and rate changes between blocks, and inside the LV2 edition's run as its control ports
+// change. Its own program: it replaces the C allocator, which the sanitizers own, so their builds leave it
+// out.
 #include <atomic>
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include "stress_signals.h"
 #include "support/message_box.h"
 #include "test_helpers.h"
+#include "tools/hostlib/lv2_host.h"
 
 namespace {
 thread_local bool countingThisThread = false; // set only around the calls under test
@@ -96,6 +98,18 @@ TEST(AudioThreadAllocation, BatteryTrafficAndTheOddBlockWarningAllocateNothing) 
             }
             EXPECT_EQ(calls, 0) << "heap calls on the audio thread at " << rate << " Hz";
         }
+    // The LV2 edition's run, its control ports changing between calls.
+    std::string error;
+    auto lv2 =
+        Lv2Instance::create(LUMERIC_LV2_BUNDLE, "lumeric.so", std::vector<float>(kNumParams), 44100, &error);
+    ASSERT_TRUE(lv2) << error;
+    long lv2Calls = 0;
+    for (int step = 0; step < 100; ++step) {
+        lv2->controls[random() % kNumParams] = (random() % 101) / 100.0f;
+        float* left = block.left.data();
+        lv2Calls += heapCallsDuring([&] { lv2->run(left, left, left, block.right.data(), 512); });
+    }
+    EXPECT_EQ(lv2Calls, 0) << "heap calls in the LV2 edition's run";
     EXPECT_EQ(heapCallsDuring([] { showMessageBoxDetached("Warning", "launched"); }), 0);
     NoDialogPrograms none;
     EXPECT_EQ(heapCallsDuring([] { showMessageBoxDetached("Warning", "nothing to launch"); }), 0);

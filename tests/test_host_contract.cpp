@@ -13,20 +13,6 @@
 
 namespace {
 
-// The neutral program: volume, tone, exciter frequency and the controls 14..23 centred, the rest 0.
-float neutralValue(int i) {
-    return i == kVolume || i == kTone || i == kExciterFreq || (i >= kEqLow && i <= kMidFreq) ? 0.5f : 0.0f;
-}
-float factoryValue(int program, int i) {
-    if (program >= kNumNamedPresets) return neutralValue(i);
-    return i < kNumUsedParams ? factoryPresets[program].values[i] : 0.0f;
-}
-std::string factoryName(int program) {
-    if (program < kNumNamedPresets) return factoryPresets[program].name;
-    char name[16];
-    std::snprintf(name, sizeof(name), "Init %03d", program);
-    return name;
-}
 // The state a request may change: the current program, the live values and the program's name.
 void expectProgramInForce(PluginInstance& plugin, int program, const std::string& context) {
     EXPECT_EQ(plugin.dispatch(effGetProgram), program) << context;

@@ -167,51 +167,68 @@ TEST_F(PresetFiles, RoundTripsThroughFilesWithTheRealCommands) {
 
 namespace {
 
-// A damaged image: what is done to a good one, and how many values are read, in the order they are stored
-// (35 to a bank record; a record's name is read with its first value); -1 when it is refused.
+// A damaged image of a program ('p'), a bank ('b') or a session state ('s', whole or not at all): what is
+// done to a good one, and how many values are read, in the order they are stored (35 to a bank record; a
+// record's name is read with its first value); -1 when it is refused.
 struct Damage {
-    bool bank;
+    char kind;
     const char* what;
     void (*damage)(Image&);
     int read;
 };
 const Damage kDamage[] = {
-    {false, "intact", [](Image&) {}, 35},
-    {false, "40 values", [](Image& m) { m.resize(56 + 160, 0x3F), setBe32(m, 24, 40); }, 35},
-    {false, "a count of 10", [](Image& m) { setBe32(m, 24, 10); }, 10},
-    {false, "a count of 0", [](Image& m) { setBe32(m, 24, 0); }, 0},
-    {false, "a negative count", [](Image& m) { setBe32(m, 24, uint32_t(-1)); }, 0},
-    {false, "the most negative count", [](Image& m) { setBe32(m, 24, 0x80000000u); }, 0},
-    {false, "cut inside the eighth value", [](Image& m) { m.resize(56 + 4 * 7 + 3); }, 7},
-    {false, "the header alone", [](Image& m) { m.resize(56); }, 0},
-    {false, "one byte short of a header", [](Image& m) { m.resize(55); }, -1},
-    {false, "empty", [](Image& m) { m.clear(); }, -1},
-    {false, "another effect's ID", [](Image& m) { std::memcpy(&m[16], "ABCD", 4); }, -1},
-    {false, "a wrong chunk magic", [](Image& m) { m[0] = 'X'; }, -1},
-    {false, "the bank format magic", [](Image& m) { std::memcpy(&m[8], "FxBk", 4); }, 35},
-    {false, "an unterminated name", [](Image& m) { std::memset(&m[28], 'N', 28); }, 35},
-    {true, "intact", [](Image&) {}, 128 * 35},
-    {true, "a count of 2 in the two low bytes", [](Image& m) { m[24] = 0x7F, m[26] = 0, m[27] = 2; }, 70},
-    {true, "a count of 65535", [](Image& m) { m[26] = m[27] = 0xFF; }, 128 * 35},
-    {true, "another effect's ID", [](Image& m) { std::memcpy(&m[16], "NoEf", 4); }, -1},
-    {true, "a wrong chunk magic", [](Image& m) { m[3] = 'k'; }, -1},
-    {true, "one byte short of a header", [](Image& m) { m.resize(155); }, -1},
-    {true, "the header alone", [](Image& m) { m.resize(156); }, 0},
-    {true, "cut inside a record's head", [](Image& m) { m.resize(recordAt(3) + 55); }, 105},
-    {true, "cut inside a record's values", [](Image& m) { m.resize(recordAt(3) + 101); }, 116},
-    {true, "cut one byte short", [](Image& m) { m.pop_back(); }, 128 * 35 - 1},
-    {true, "a negative value count in record 3", [](Image& m) { setBe32(m, recordAt(3) + 24, uint32_t(-5)); },
+    {'p', "intact", [](Image&) {}, 35},
+    {'p', "40 values", [](Image& m) { m.resize(56 + 160, 0x3F), setBe32(m, 24, 40); }, 35},
+    {'p', "a count of 10", [](Image& m) { setBe32(m, 24, 10); }, 10},
+    {'p', "a count of 0", [](Image& m) { setBe32(m, 24, 0); }, 0},
+    {'p', "a negative count", [](Image& m) { setBe32(m, 24, uint32_t(-1)); }, 0},
+    {'p', "the most negative count", [](Image& m) { setBe32(m, 24, 0x80000000u); }, 0},
+    {'p', "cut inside the eighth value", [](Image& m) { m.resize(56 + 4 * 7 + 3); }, 7},
+    {'p', "the header alone", [](Image& m) { m.resize(56); }, 0},
+    {'p', "one byte short of a header", [](Image& m) { m.resize(55); }, -1},
+    {'p', "empty", [](Image& m) { m.clear(); }, -1},
+    {'p', "another effect's ID", [](Image& m) { std::memcpy(&m[16], "ABCD", 4); }, -1},
+    {'p', "a wrong chunk magic", [](Image& m) { m[0] = 'X'; }, -1},
+    {'p', "the bank format magic", [](Image& m) { std::memcpy(&m[8], "FxBk", 4); }, 35},
+    {'p', "an unterminated name", [](Image& m) { std::memset(&m[28], 'N', 28); }, 35},
+    {'b', "intact", [](Image&) {}, 128 * 35},
+    {'b', "a count of 2 in the two low bytes", [](Image& m) { m[24] = 0x7F, m[26] = 0, m[27] = 2; }, 70},
+    {'b', "a count of 65535", [](Image& m) { m[26] = m[27] = 0xFF; }, 128 * 35},
+    {'b', "another effect's ID", [](Image& m) { std::memcpy(&m[16], "NoEf", 4); }, -1},
+    {'b', "a wrong chunk magic", [](Image& m) { m[3] = 'k'; }, -1},
+    {'b', "one byte short of a header", [](Image& m) { m.resize(155); }, -1},
+    {'b', "the header alone", [](Image& m) { m.resize(156); }, 0},
+    {'b', "cut inside a record's head", [](Image& m) { m.resize(recordAt(3) + 55); }, 105},
+    {'b', "cut inside a record's values", [](Image& m) { m.resize(recordAt(3) + 101); }, 116},
+    {'b', "cut one byte short", [](Image& m) { m.pop_back(); }, 128 * 35 - 1},
+    {'b', "a negative value count in record 3", [](Image& m) { setBe32(m, recordAt(3) + 24, uint32_t(-5)); },
      105},
-    {true, "record 0 claiming 2^31-1 values", [](Image& m) { setBe32(m, recordAt(0) + 24, 0x7FFFFFFF); }, 35},
+    {'b', "record 0 claiming 2^31-1 values", [](Image& m) { setBe32(m, recordAt(0) + 24, 0x7FFFFFFF); }, 35},
+    {'s', "intact", [](Image&) {}, 128 * 35},
+    {'s', "cut one byte short", [](Image& m) { m.pop_back(); }, -1},
+    {'s', "a foreign magic", [](Image& m) { m[0] = 'X'; }, -1},
+    {'s', "a newer version", [](Image& m) { m[7] = 2; }, -1},
+    {'s', "no such current program", [](Image& m) { m[11] = 128; }, -1},
+    {'s', "another effect's bank", [](Image& m) { m[kStateHeaderSize + 16] = 'X'; }, -1},
+    {'s', "a record short of values", [](Image& m) { setBe32(m, kStateHeaderSize + recordAt(3) + 24, 34); },
+     -1},
 };
 
+// A session state: magic, version 1, program 7 current, then the bank.
+Image stateImage(PxAudio& effect) {
+    Image image = {'L', 'm', 'S', 't', 0, 0, 0, 1, 0, 0, 0, 7}, bank = bankImage(effect);
+    image.insert(image.end(), bank.begin(), bank.end());
+    return image;
+}
+
 // Loads through an exactly-sized heap copy, so that AddressSanitizer sees any read past the end.
-bool load(PxAudio& effect, const Image& image, bool bank) {
+bool load(PxAudio& effect, const Image& image, char kind) {
     std::unique_ptr<unsigned char[]> copy(new unsigned char[image.size()]);
     std::copy(image.begin(), image.end(), copy.get());
     const unsigned char* at = image.empty() ? nullptr : copy.get();
-    return bank ? fxbLoadBytesFromBuf(effect, at, image.size())
-                : fxpLoadBytesFromBuf(effect, at, image.size());
+    if (kind == 's') return stateLoadBytesFromBuf(effect, at, image.size());
+    return kind == 'b' ? fxbLoadBytesFromBuf(effect, at, image.size())
+                       : fxpLoadBytesFromBuf(effect, at, image.size());
 }
 
 } // namespace
@@ -224,24 +241,28 @@ TEST(DamagedImages, AreReadAsFarAsTheyAreWholeAndNoFurther) {
             source.program(p).values[i] = marker(p, i);
     }
     for (const Damage& d : kDamage) {
-        SCOPED_TRACE(std::string(d.bank ? "bank: " : "program: ") + d.what);
-        Image image = d.bank ? bankImage(source) : programImage(source.program(0));
+        SCOPED_TRACE(std::string(1, d.kind) + ": " + d.what);
+        const bool bank = d.kind != 'p';
+        const size_t head = d.kind == 's' ? kStateHeaderSize : 0;
+        Image image = d.kind == 's' ? stateImage(source)
+                      : bank        ? bankImage(source)
+                                    : programImage(source.program(0));
         d.damage(image);
         PxAudio effect(countingHost), expected(countingHost);
         effect.setProgram(40);
         expected.setProgram(40);
         // What the reader should make of it, built here by hand.
-        for (int p = 0; p < (d.bank ? kNumPrograms : 1) && (d.bank ? p * kNumParams < d.read : d.read >= 0);
+        for (int p = 0; p < (bank ? kNumPrograms : 1) && (bank ? p * kNumParams < d.read : d.read >= 0);
              ++p) {
-            PxProgram& target = expected.program(d.bank ? p : 40);
-            const char* name = reinterpret_cast<const char*>(&image[d.bank ? recordAt(p) + 28 : 28]);
+            PxProgram& target = expected.program(bank ? p : 40);
+            const char* name = reinterpret_cast<const char*>(&image[bank ? head + recordAt(p) + 28 : 28]);
             std::snprintf(target.name, 28, "%.*s", static_cast<int>(strnlen(name, 28)), name);
             for (int i = 0; i < kNumParams && p * kNumParams + i < d.read; ++i)
                 target.values[i] = marker(p, i);
         }
-        expected.setProgram(d.bank && d.read >= 0 ? 0 : 40);
+        expected.setProgram(bank && d.read >= 0 ? (d.kind == 's' ? 7 : 0) : 40);
         updateDisplays = 0;
-        EXPECT_EQ(load(effect, image, d.bank), d.read >= 0);
+        EXPECT_EQ(load(effect, image, d.kind), d.read >= 0);
         EXPECT_EQ(updateDisplays, d.read >= 0 ? 1 : 0);
         EXPECT_TRUE(state(effect) == state(expected));
     }

@@ -9,6 +9,24 @@
 
 #include <filesystem>
 
+#include "engine/factory_presets.h"
+
+float neutralValue(int i) {
+    return i == kVolume || i == kTone || i == kExciterFreq || (i >= kEqLow && i <= kMidFreq) ? 0.5f : 0.0f;
+}
+
+float factoryValue(int program, int i) {
+    if (program >= kNumNamedPresets) return neutralValue(i);
+    return i < kNumUsedParams ? factoryPresets[program].values[i] : 0.0f;
+}
+
+std::string factoryName(int program) {
+    if (program < kNumNamedPresets) return factoryPresets[program].name;
+    char name[16];
+    std::snprintf(name, sizeof(name), "Init %03d", program);
+    return name;
+}
+
 const PluginModule& testModule() {
     static std::unique_ptr<PluginModule> module = [] {
         std::string error;

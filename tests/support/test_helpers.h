@@ -7,6 +7,12 @@
 
 #include "tools/hostlib/plugin_host.h"
 
+// What a fresh effect's programs hold, from the factory table: the neutral program (volume, tone, exciter
+// frequency and the controls 14..23 centred, the rest 0), each program's values and names.
+float neutralValue(int i);
+float factoryValue(int program, int i);
+std::string factoryName(int program);
+
 // The module under test, loaded once per test program.
 const PluginModule& testModule();
 // A new instance of the module under test (asserts that it could be created).

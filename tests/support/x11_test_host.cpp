@@ -168,6 +168,10 @@ int openFileDescriptors() {
 }
 
 unsigned TestHostWindow::pixel(int x, int y) {
+    return windowPixel(connection, window, x, y);
+}
+
+unsigned windowPixel(xcb_connection_t* connection, xcb_window_t window, int x, int y) {
     xcb_get_image_reply_t* image =
         xcb_get_image_reply(connection,
                             xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window,
@@ -181,6 +185,11 @@ unsigned TestHostWindow::pixel(int x, int y) {
 }
 
 bool TestHostWindow::savePng(const std::string& path) {
+    return saveWindowPng(connection, window, width, height, path);
+}
+
+bool saveWindowPng(xcb_connection_t* connection, xcb_window_t window, int width, int height,
+                   const std::string& path) {
     xcb_get_image_reply_t* image =
         xcb_get_image_reply(connection,
                             xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,

@@ -47,3 +47,9 @@ class TestHostWindow {
     xcb_window_t window;
     int width, height;
 };
+
+// One pixel of any window (the root: the screen), 0xRRGGBB.
+unsigned windowPixel(xcb_connection_t* connection, xcb_window_t window, int x, int y);
+// The top-left width × height of any window (the root: the screen) as a PNG; false when it could not be read.
+bool saveWindowPng(xcb_connection_t* connection, xcb_window_t window, int width, int height,
+                   const std::string& path);
