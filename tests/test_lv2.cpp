@@ -207,6 +207,22 @@ TEST(Lv2Editor, OpensInTheHostsWindowTellsTheHostOfGesturesAndPortEventsAndClose
         ASSERT_TRUE(cycle()) << i;
     EXPECT_EQ(openFileDescriptors(), descriptors);
     EXPECT_LT(mallinfo2().uordblks, heap + 64 * 1024);
+
+    // 200 % chosen from the menu of the background (here the analyser) asks the host to resize.
+    TemporaryFolder config;
+    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    host->editorCalls.clear();
+    const ControlPlace& analyser =
+        *std::find_if(std::begin(kEditorLayout), std::end(kEditorLayout),
+                      [](const ControlPlace& p) { return p.kind == ControlKind::Analyser; });
+    ASSERT_TRUE(
+        runXdotool({"mousemove", std::to_string(analyser.left + 40), std::to_string(analyser.top + 40)}));
+    for (const char* step : {"click 3", "key Down", "key Down", "key Down", "key Down", "key Return"}) {
+        ASSERT_TRUE(
+            runXdotool({std::string(step, 3) == "key" ? "key" : "click", std::strchr(step, ' ') + 1}));
+        pumpUntil([&] { idle(*host); }, [] { return false; }, 30);
+    }
+    EXPECT_EQ(host->editorCalls, "r1656x1108 ");
 }
 
 TEST(Lv2Editor, JalvShowsItInItsWindow) {
