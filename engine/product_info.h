@@ -10,4 +10,4 @@ constexpr const char* kWebSiteHost = "lumeric.example";
 constexpr const char* kWebSiteUrl = "https://lumeric.example/";
 constexpr VstInt32 kUniqueId = fourCharCode('Q', 'V', '4', 'M');
 constexpr VstInt32 kVendorVersion = 1000;
-constexpr const char* kLicenceUrl = "https://lumeric.example/licence"; // proprietary: all rights reserved
+constexpr const char* kLicenceUrl = "http://opensource.org/licenses/MIT"; // the MIT License (LICENSE)
