@@ -19,6 +19,9 @@ mkdir -p "$scratch/src"
 # Mirror the working tree (tracked and untracked, not ignored files); only changed files get new times,
 # so the scratch build stays incremental between runs.
 git ls-files -co --exclude-standard -z | rsync -rl --checksum --from0 --files-from=- ./ "$scratch/src/"
+# Files gone from the working tree go from the mirror too: the build globs its folders.
+comm -23 <(cd "$scratch/src" && find . -type f -printf '%P\n' | sort) <(git ls-files -co --exclude-standard | sort) |
+    (cd "$scratch/src" && xargs -r -d '\n' rm -f)
 # A run stopped mid-mutant leaves that file's object built from the mutant: rebuild it.
 if [ -f "$scratch/mutated" ]; then touch "$scratch/src/$(cat "$scratch/mutated")"; rm -f "$scratch/mutated"; fi
 launcher=()
