@@ -1,5 +1,6 @@
-// The clearness stage's peak emphasis four bins per double register. Built with AVX (no FMA: every lane keeps
-// the two-lane form's roundings) and called only when the processor has it.
+// The per-bin pass eight bins per register, the peak emphasis's factors four bins per double register.
+// Built with AVX (no FMA: every lane keeps the baseline form's roundings) and called only when the processor
+// has it.
 #include "dsp/spectral_bins.h"
 
 #if defined(__AVX__)
@@ -7,6 +8,63 @@
 
 namespace spectral {
 namespace {
+
+inline __m256 reversed(__m256 v) {
+    return _mm256_permute_ps(_mm256_permute2f128_ps(v, v, 1), _MM_SHUFFLE(0, 1, 2, 3));
+}
+inline __m128 lowHalf(__m256 v) {
+    return _mm256_castps256_ps128(v);
+}
+inline __m128 highHalf(__m256 v) {
+    return _mm256_extractf128_ps(v, 1);
+}
+inline __m256 joined(__m128 low, __m128 high) {
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(low), high, 1);
+}
+
+// Bins k..k+7: Re is one load, Im one load read backwards from 2041 - k.
+struct OctBins {
+    using Vector = __m256;
+    struct Bins {
+        __m256 re, im;
+    };
+    static constexpr int kWidth = 8;
+    static __m256 load(const float* p) { return _mm256_loadu_ps(p); }
+    static __m256 broadcast(float v) { return _mm256_set1_ps(v); }
+    static Bins loadBins(const float* spectrum, int k) {
+        const __m256 re = load(spectrum + k);
+        if (k == 0) { // bin 0 has no Im: its lane reads 0 and is never stored
+            const auto low = spectral::loadBins(spectrum, 0), high = spectral::loadBins(spectrum, 4);
+            return {re, joined(low.im, high.im)};
+        }
+        return {re, reversed(load(spectrum + kFrameLength - 7 - k))};
+    }
+    static void storeBins(float* spectrum, int k, Bins b) {
+        _mm256_storeu_ps(spectrum + k, b.re);
+        if (k == 0) {
+            spectral::storeBins(spectrum, 0, {lowHalf(b.re), lowHalf(b.im)});
+            spectral::storeBins(spectrum, 4, {highHalf(b.re), highHalf(b.im)});
+        } else {
+            _mm256_storeu_ps(spectrum + kFrameLength - 7 - k, reversed(b.im));
+        }
+    }
+    static __m256 magnitudes(const Bins& b, int k) {
+        __m256 m = _mm256_sqrt_ps(b.re * b.re + b.im * b.im);
+        if (k == 0) m = _mm256_blend_ps(m, _mm256_andnot_ps(_mm256_set1_ps(-0.0f), b.re), 1);
+        return m;
+    }
+    static __m256 select(__m256 mask, __m256 ifTrue, __m256 ifFalse) {
+        return _mm256_blendv_ps(ifFalse, ifTrue, mask);
+    }
+    static __m256 isZero(__m256 v) { return _mm256_cmp_ps(v, _mm256_setzero_ps(), _CMP_EQ_OQ); }
+    static __m256 withFirst(__m256 v, float first) { return _mm256_blend_ps(v, _mm256_set1_ps(first), 1); }
+    static __m256 withoutFirst(__m256 v) { return _mm256_blend_ps(v, _mm256_setzero_ps(), 1); }
+    // Lanes 0..3 of the one running sum are sums[0] of the four-bin form, lanes 4..7 its sums[1].
+    static float total(const __m256* sums) {
+        const __m128 halves[2] = {lowHalf(sums[0]), highHalf(sums[0])};
+        return QuadBins::total(halves);
+    }
+};
 
 struct PeakFactorQuads {
     static __m128 of(__m128 m4, __m128 s4, __m128 envelope4) {
@@ -18,13 +76,16 @@ struct PeakFactorQuads {
                                         _mm256_sub_pd(m, _mm256_mul_pd(_mm256_set1_pd(0.5), envelope))));
         return _mm256_cvtpd_ps(_mm256_div_pd(_mm256_max_pd(raised, _mm256_setzero_pd()), m));
     }
+    static __m256 of(__m256 m, __m256 s, __m256 envelope) {
+        return joined(of(lowHalf(m), lowHalf(s), lowHalf(envelope)),
+                      of(highHalf(m), highHalf(s), highHalf(envelope)));
+    }
 };
 
 } // namespace
 
-void emphasisePeaksAvx(float* spectrum, const float* magnitude, const float* envelope, const float* ramp,
-                       float amount) {
-    emphasisePeaksWith<PeakFactorQuads>(spectrum, magnitude, envelope, ramp, amount);
+void binStagesAvx(float* spectrum, const BinStages& stages, float* bassLevel) {
+    binStagesWith<OctBins, PeakFactorQuads>(spectrum, stages, bassLevel);
 }
 
 } // namespace spectral

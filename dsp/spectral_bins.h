@@ -5,6 +5,8 @@
 
 #include <emmintrin.h>
 
+#include <cmath>
+
 #include "dsp/spectral_stages.h"
 
 namespace spectral {
@@ -53,32 +55,100 @@ inline float peakWeight(int k) {
     return k <= 80 ? 0.0f : k < 160 ? static_cast<float>(k - 80) / 80.0f : 1.0f;
 }
 
-// Scales bins 81..1023 by m'/m, m' = max(0, m (1 - s) + 4 s (m - 0.5 A)), s = amount r(k) / 2, in double;
-// Factor::of(m, s, A) gives the four factors. magnitude: m(k) of the spectrum as it stands; ramp: r(k).
-template <class Factor>
-void emphasisePeaksWith(float* spectrum, const float* magnitude, const float* envelope, const float* ramp,
-                        float amount) {
-    // The weight is zero up to bin 80, so those bins keep their magnitude; bin 80 rides along and is put
-    // back.
-    const float re80 = spectrum[80], im80 = spectrum[kFrameLength - 80];
-    const __m128 halfAmount = splat(0.5f * amount);
-    for (int k = 80; k < kStageBins; k += 4) {
-        const Bins b = loadBins(spectrum, k);
-        const __m128 m = _mm_loadu_ps(magnitude + k);
-        __m128 factor =
-            Factor::of(m, _mm_mul_ps(halfAmount, _mm_loadu_ps(ramp + k)), _mm_loadu_ps(envelope + k));
-        // A silent bin stays as it is (m'/m would be 0/0).
-        const __m128 silent = _mm_cmpeq_ps(m, _mm_setzero_ps());
-        factor = _mm_or_ps(_mm_and_ps(silent, splat(1.0f)), _mm_andnot_ps(silent, factor));
-        storeBins(spectrum, k, scaled(b, factor));
+// r(k) for the peak emphasis.
+struct PeakRamp {
+    float r[kStageBins];
+    PeakRamp() {
+        for (int k = 0; k < kStageBins; ++k)
+            r[k] = peakWeight(k);
     }
-    spectrum[80] = re80, spectrum[kFrameLength - 80] = im80;
+};
+const PeakRamp peakRamp;
+
+// sqrt(k) as a float, k = 0..1023, for the fat-bass level.
+struct RootTable {
+    float root[kStageBins];
+    RootTable() {
+        for (int k = 0; k < kStageBins; ++k)
+            root[k] = std::sqrt(static_cast<float>(k));
+    }
+};
+const RootTable roots;
+
+// The four-bin registers of the baseline processor, for the per-bin pass.
+struct QuadBins {
+    using Vector = __m128;
+    using Bins = spectral::Bins;
+    static constexpr int kWidth = 4;
+    static __m128 load(const float* p) { return _mm_loadu_ps(p); }
+    static __m128 broadcast(float v) { return _mm_set1_ps(v); }
+    static Bins loadBins(const float* spectrum, int k) { return spectral::loadBins(spectrum, k); }
+    static void storeBins(float* spectrum, int k, Bins b) { spectral::storeBins(spectrum, k, b); }
+    static __m128 magnitudes(const Bins& b, int k) { return spectral::magnitudes(b, k); }
+    static __m128 select(__m128 mask, __m128 ifTrue, __m128 ifFalse) {
+        return _mm_or_ps(_mm_and_ps(mask, ifTrue), _mm_andnot_ps(mask, ifFalse));
+    }
+    static __m128 isZero(__m128 v) { return _mm_cmpeq_ps(v, _mm_setzero_ps()); }
+    static __m128 withFirst(__m128 v, float first) { return _mm_move_ss(v, _mm_set_ss(first)); }
+    static __m128 withoutFirst(__m128 v) {
+        return _mm_and_ps(v, _mm_castsi128_ps(_mm_setr_epi32(0, -1, -1, -1)));
+    }
+    // The sum of the eight running sums: bins 0..3 modulo 8 in sums[0], 4..7 in sums[1].
+    static float total(const __m128* sums) {
+        const __m128 pairs = _mm_add_ps(sums[0], sums[1]);
+        const __m128 halves = _mm_add_ps(pairs, _mm_movehl_ps(pairs, pairs));
+        return _mm_cvtss_f32(_mm_add_ss(halves, _mm_shuffle_ps(halves, halves, _MM_SHUFFLE(1, 1, 1, 1))));
+    }
+};
+
+// One pass of the per-bin stages over a channel, Lanes::kWidth bins at a time (a divisor of 8); Factor::of
+// gives the peak emphasis's factors m'/m = max(0, m (1 - s) + 4 s (m - 0.5 A)) / m, in double, for one
+// register of bins. The fat-bass level keeps eight running sums, one per bin modulo 8, added at the end:
+// added in order of k, each addition would wait for the last.
+template <class Lanes, class Factor>
+void binStagesWith(float* spectrum, const BinStages& stages, float* bassLevel) {
+    using V = typename Lanes::Vector;
+    using Registers = typename Lanes::Bins;
+    constexpr int width = Lanes::kWidth;
+    const float re0 = spectrum[0];
+    const V halfAmount = Lanes::broadcast(0.5f * stages.amount), one = Lanes::broadcast(1.0f);
+    V sums[8 / width] = {};
+    for (int k = 0; k < kStageBins; k += width) {
+        Registers b = Lanes::loadBins(spectrum, k);
+        // Bins up to 80 have weight zero and keep their magnitude; a silent bin stays as it is (0/0).
+        if (stages.magnitude && k >= 80) {
+            const V m = Lanes::load(stages.magnitude + k);
+            V factor =
+                Factor::of(m, halfAmount * Lanes::load(peakRamp.r + k), Lanes::load(stages.envelope + k));
+            factor = Lanes::select(Lanes::isZero(m), one, factor);
+            if (k == 80) factor = Lanes::withFirst(factor, 1.0f);
+            b = {b.re * factor, b.im * factor};
+        }
+        for (int r = 0; r < stages.rotations; ++r) {
+            const V c = Lanes::load(stages.rotation[r]->cosDelta + k);
+            const V s = Lanes::broadcast(stages.direction[r]) * Lanes::load(stages.rotation[r]->sinDelta + k);
+            b = {b.re * c + b.im * s, b.im * c - b.re * s};
+        }
+        // Bin 0 is real and every rotation is zero there; its entries (1, 0) would only flip a zero's sign.
+        if (k == 0) b.re = Lanes::withFirst(b.re, re0);
+        if (stages.tone) {
+            const V gain = Lanes::load(stages.tone->gain + k);
+            b = {b.re * gain, b.im * gain};
+        }
+        Lanes::storeBins(spectrum, k, b);
+        if (bassLevel) {
+            V terms = Lanes::magnitudes(b, k) / Lanes::load(roots.root + k);
+            if (k == 0) terms = Lanes::withoutFirst(terms); // not part of the sum (and divides by zero)
+            V& sum = sums[(k / width) % (8 / width)];
+            sum = sum + terms;
+        }
+    }
+    if (bassLevel) *bassLevel = 1e-6f + Lanes::total(sums);
 }
 
 } // namespace
 
-// The peak emphasis with four double-precision lanes (built with AVX; call only when the processor has it).
-void emphasisePeaksAvx(float* spectrum, const float* magnitude, const float* envelope, const float* ramp,
-                       float amount);
+// The per-bin pass eight bins at a time (built with AVX; call only when the processor has it).
+void binStagesAvx(float* spectrum, const BinStages& stages, float* bassLevel);
 
 } // namespace spectral

@@ -72,32 +72,41 @@ void AudioPath::runSpectralStages(float* left, float* right, const float* p) {
     if (isAmountOn(p[kNoiseReduction])) {
         noiseReduction(left, right, scratchL, scratchR, p[kNoiseReduction]);
     }
+    // The stages from the clearness's peak emphasis to the fat-bass level act on each bin alone: one pass.
+    BinStages stagesL, stagesR;
+    float magnitudeL[kStageBins], magnitudeR[kStageBins];
     if (isAmountOn(p[kClearness])) {
-        clearness(left, right, scratchL, scratchR, p[kClearness]);
+        clearnessEnvelopes(left, right, magnitudeL, magnitudeR, scratchL, scratchR);
+        stagesL.emphasisePeaks(magnitudeL, scratchL, p[kClearness]);
+        stagesR.emphasisePeaks(magnitudeR, scratchR, p[kClearness]);
     }
     if (isAmountOn(p[kVirtualSurround])) {
         virtualSurroundPhasors.buildRotation(p[kVirtualSurround], virtualSurroundDelta);
-        rotate(left, virtualSurroundPhasors, 1.0f);
-        rotate(right, virtualSurroundPhasors, -1.0f);
+        stagesL.turn(virtualSurroundPhasors, 1.0f);
+        stagesR.turn(virtualSurroundPhasors, -1.0f);
     }
     if (isAmountOn(p[kSilkySurround])) {
         silkyPhasorsL.buildRotation(p[kSilkySurround], silkyDeltaLeft);
         silkyPhasorsR.buildRotation(p[kSilkySurround], silkyDeltaRight);
-        rotate(left, silkyPhasorsL, 1.0f);
-        rotate(right, silkyPhasorsR, 1.0f);
+        stagesL.turn(silkyPhasorsL, 1.0f);
+        stagesR.turn(silkyPhasorsR, 1.0f);
     }
     if (isAmountOn(p[kDiffuseCream])) {
         diffuseCreamPhasors.buildRotation(p[kDiffuseCream], diffuseCreamDelta);
-        rotate(left, diffuseCreamPhasors, 1.0f);
-        rotate(right, diffuseCreamPhasors, 1.0f);
+        stagesL.turn(diffuseCreamPhasors, 1.0f);
+        stagesR.turn(diffuseCreamPhasors, 1.0f);
     }
     if (isToneOn(p[kTone])) {
         toneGains.update(p[kTone]);
-        applyTone(left, toneGains);
-        applyTone(right, toneGains);
+        stagesL.tone = stagesR.tone = &toneGains;
     }
-    uint8_t meter = 0;
-    if (isFatBassOn(p[kDynamicFatBass])) meter = dynamicFatBass(left, right, p[kDynamicFatBass]);
+    const bool fatBass = isFatBassOn(p[kDynamicFatBass]);
+    float levels[2];
+    if (fatBass || stagesL.magnitude || stagesL.rotations > 0 || stagesL.tone) {
+        applyBinStages(left, stagesL, fatBass ? &levels[0] : nullptr);
+        applyBinStages(right, stagesR, fatBass ? &levels[1] : nullptr);
+    }
+    const uint8_t meter = fatBass ? boostFatBass(left, right, p[kDynamicFatBass], levels) : 0;
     feed.bassLedCount.store(meter, std::memory_order_relaxed);
 }
 

@@ -161,19 +161,9 @@ void ToneTable::update(float tone) {
 }
 
 void rotate(float* spectrum, const BinTable& table, float direction) {
-    // Bin 0 is real and every rotation is zero there: its table entries (1, 0) turn it onto itself
-    // except for the sign of a zero, so it is put back.
-    const float bin0 = spectrum[0];
-    const __m128 turn = splat(direction);
-    for (int k = 0; k < kStageBins; k += 4) {
-        const Bins b = loadBins(spectrum, k);
-        const __m128 c = _mm_loadu_ps(table.cosDelta + k);
-        const __m128 s = _mm_mul_ps(turn, _mm_loadu_ps(table.sinDelta + k));
-        storeBins(spectrum, k,
-                  {_mm_add_ps(_mm_mul_ps(b.re, c), _mm_mul_ps(b.im, s)),
-                   _mm_sub_ps(_mm_mul_ps(b.im, c), _mm_mul_ps(b.re, s))});
-    }
-    spectrum[0] = bin0;
+    BinStages stages;
+    stages.turn(table, direction);
+    applyBinStages(spectrum, stages, nullptr);
 }
 
 namespace {
@@ -196,16 +186,6 @@ void magnitudes(const float* spectrum, float* out) {
         _mm_storeu_ps(out + k, magnitudes(loadBins(spectrum, k), k));
 }
 
-// r(k) for the peak emphasis.
-struct PeakRamp {
-    float r[kStageBins];
-    PeakRamp() {
-        for (int k = 0; k < kStageBins; ++k)
-            r[k] = peakWeight(k);
-    }
-};
-const PeakRamp peakRamp;
-
 // Two bins per double register.
 struct PeakFactorPairs {
     static __m128d pair(__m128 m4, __m128 s4, __m128 envelope4) {
@@ -223,13 +203,6 @@ struct PeakFactorPairs {
     }
 };
 
-void emphasisePeaks(float* spectrum, const float* magnitude, const float* envelope, float amount) {
-    if (avxInUse)
-        emphasisePeaksAvx(spectrum, magnitude, envelope, peakRamp.r, amount);
-    else
-        emphasisePeaksWith<PeakFactorPairs>(spectrum, magnitude, envelope, peakRamp.r, amount);
-}
-
 } // namespace
 
 bool useAvx(bool wanted) {
@@ -246,61 +219,39 @@ void noiseReduction(float* left, float* right, float* scratchL, float* scratchR,
     applyGains(right, scratchR);
 }
 
-void clearness(float* left, float* right, float* scratchL, float* scratchR, float amount) {
-    float magnitudeL[kStageBins], magnitudeR[kStageBins];
+void clearnessEnvelopes(const float* left, const float* right, float* magnitudeL, float* magnitudeR,
+                        float* scratchL, float* scratchR) {
     magnitudes(left, magnitudeL);
     magnitudes(right, magnitudeR);
-    std::memcpy(scratchL, magnitudeL, sizeof magnitudeL);
-    std::memcpy(scratchR, magnitudeR, sizeof magnitudeR);
+    std::memcpy(scratchL, magnitudeL, sizeof(float) * kStageBins);
+    std::memcpy(scratchR, magnitudeR, sizeof(float) * kStageBins);
     smoothAcrossBins(scratchL, scratchR, 0.95f, 0.05f);
-    emphasisePeaks(left, magnitudeL, scratchL, amount);
-    emphasisePeaks(right, magnitudeR, scratchR, amount);
+}
+
+void clearness(float* left, float* right, float* scratchL, float* scratchR, float amount) {
+    float magnitudeL[kStageBins], magnitudeR[kStageBins];
+    clearnessEnvelopes(left, right, magnitudeL, magnitudeR, scratchL, scratchR);
+    BinStages stagesL, stagesR;
+    stagesL.emphasisePeaks(magnitudeL, scratchL, amount);
+    stagesR.emphasisePeaks(magnitudeR, scratchR, amount);
+    applyBinStages(left, stagesL, nullptr);
+    applyBinStages(right, stagesR, nullptr);
 }
 
 void applyTone(float* spectrum, const ToneTable& table) {
-    applyGains(spectrum, table.gain);
+    BinStages stages;
+    stages.tone = &table;
+    applyBinStages(spectrum, stages, nullptr);
+}
+
+void applyBinStages(float* spectrum, const BinStages& stages, float* bassLevel) {
+    if (avxInUse)
+        binStagesAvx(spectrum, stages, bassLevel);
+    else
+        binStagesWith<QuadBins, PeakFactorPairs>(spectrum, stages, bassLevel);
 }
 
 namespace {
-
-// sqrt(k) as a float, k = 0..1023.
-struct RootTable {
-    float root[kStageBins];
-    RootTable() {
-        for (int k = 0; k < kStageBins; ++k)
-            root[k] = std::sqrt(static_cast<float>(k));
-    }
-};
-const RootTable roots;
-
-// 1e-6 + sum over k = 1..1023 of m(k) / sqrt(k). Eight running sums per channel (one per bin modulo 8),
-// added together at the end: added in order of k, each of the 1023 additions would wait for the last,
-// which cost more than all the rest of the stage. The level moves by a few units in the last place.
-inline float total(__m128 a, __m128 b) {
-    const __m128 pairs = _mm_add_ps(a, b);
-    const __m128 halves = _mm_add_ps(pairs, _mm_movehl_ps(pairs, pairs));
-    return _mm_cvtss_f32(_mm_add_ss(halves, _mm_shuffle_ps(halves, halves, _MM_SHUFFLE(1, 1, 1, 1))));
-}
-
-void bassLevels(const float* left, const float* right, float* levels) {
-    __m128 sumsL[2] = {_mm_setzero_ps(), _mm_setzero_ps()}, sumsR[2] = {_mm_setzero_ps(), _mm_setzero_ps()};
-    for (int k = 0; k < kStageBins; k += 8)
-        for (int j = 0; j < 2; ++j) {
-            const int at = k + 4 * j;
-            const __m128 root = _mm_loadu_ps(roots.root + at);
-            __m128 termsL = _mm_div_ps(magnitudes(loadBins(left, at), at), root);
-            __m128 termsR = _mm_div_ps(magnitudes(loadBins(right, at), at), root);
-            if (at == 0) { // bin 0 is not part of the sum (and its term divides by zero)
-                const __m128 withoutFirst = _mm_castsi128_ps(_mm_setr_epi32(0, -1, -1, -1));
-                termsL = _mm_and_ps(termsL, withoutFirst);
-                termsR = _mm_and_ps(termsR, withoutFirst);
-            }
-            sumsL[j] = _mm_add_ps(sumsL[j], termsL);
-            sumsR[j] = _mm_add_ps(sumsR[j], termsR);
-        }
-    levels[0] = 1e-6f + total(sumsL[0], sumsL[1]);
-    levels[1] = 1e-6f + total(sumsR[0], sumsR[1]);
-}
 
 void boostBass(float* spectrum, float headroom) {
     const float c = (1.0f - 1.0f / headroom) * 0.02f;
@@ -320,7 +271,12 @@ void boostBass(float* spectrum, float headroom) {
 
 uint8_t dynamicFatBass(float* left, float* right, float amount) {
     float levels[2];
-    bassLevels(left, right, levels);
+    applyBinStages(left, BinStages{}, &levels[0]);
+    applyBinStages(right, BinStages{}, &levels[1]);
+    return boostFatBass(left, right, amount, levels);
+}
+
+uint8_t boostFatBass(float* left, float* right, float amount, const float* levels) {
     float boost[2];
     float headroom[2];
     for (int ch = 0; ch < 2; ++ch) {

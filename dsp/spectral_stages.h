@@ -59,11 +59,40 @@ void noiseReduction(float* left, float* right, float* scratchL, float* scratchR,
 void clearness(float* left, float* right, float* scratchL, float* scratchR, float amount);
 void applyTone(float* spectrum, const ToneTable& table);
 
-// Chooses the clearness stage's AVX form when wanted and the processor has it; returns whether it is in use.
-// By default it is used wherever it can be. Both forms give the same bits.
-bool useAvx(bool wanted);
-
 // Boosts both channels by their own level; returns the meter value 0..5.
 uint8_t dynamicFatBass(float* left, float* right, float amount);
+
+// The stages that act on each bin alone, in the order they run: the clearness stage's peak emphasis, up to
+// three rotations and the tone, then the fat-bass stage's level. One pass over a channel does all of them,
+// each bin getting the operations the separate stages would give it.
+struct BinStages {
+    const float* magnitude = nullptr; // peak emphasis when set: m(k) before it, and the smoothed envelope
+    const float* envelope = nullptr;
+    float amount = 0.0f;
+    const BinTable* rotation[3] = {};
+    float direction[3] = {};
+    int rotations = 0;
+    const ToneTable* tone = nullptr;
+
+    void emphasisePeaks(const float* magnitudeBefore, const float* smoothed, float clearnessAmount) {
+        magnitude = magnitudeBefore, envelope = smoothed, amount = clearnessAmount;
+    }
+    void turn(const BinTable& table, float towards) {
+        rotation[rotations] = &table, direction[rotations] = towards, ++rotations;
+    }
+};
+// bassLevel, when given, receives 1e-6 + the sum over bins 1..1023 of m(k) / sqrt(k) after the stages.
+void applyBinStages(float* spectrum, const BinStages& stages, float* bassLevel);
+
+// The clearness stage up to its peak emphasis: m(k) of both channels into magnitudeL/R (kStageBins each)
+// and their smoothed envelopes into scratchL/R.
+void clearnessEnvelopes(const float* left, const float* right, float* magnitudeL, float* magnitudeR,
+                        float* scratchL, float* scratchR);
+// The fat-bass stage from the channels' levels; returns the meter value 0..5.
+uint8_t boostFatBass(float* left, float* right, float amount, const float* levels);
+
+// Chooses the AVX form of the per-bin pass and the smoothing when wanted and the processor has it; returns
+// whether it is in use. By default it is used wherever it can be. Both forms give the same bits.
+bool useAvx(bool wanted);
 
 } // namespace spectral

@@ -170,6 +170,35 @@ TEST(SpectralStages, NoiseReductionAndClearnessAgreeWithAngleForm) {
     }
 }
 
+// The processor runs the stages that act on each bin alone in one pass: the bits of the stages in turn.
+TEST(SpectralStages, OnePassGivesTheBitsOfTheStagesInTurn) {
+    BinTable silky, cream;
+    silky.buildRotation(0.6f, silkyDeltaLeft), cream.buildRotation(0.3f, diffuseCreamDelta);
+    ToneTable tone;
+    tone.update(0.8f);
+    Spectrum firstForm;
+    for (bool avx : {false, true}) {
+        if (useAvx(avx) != avx) continue;
+        auto onePass = uniformNoise(kN, 7, 0.01f), right = onePass, inTurn = onePass, rightInTurn = onePass;
+        float magnitude[kStageBins], magnitudeR[kStageBins], envelope[kScratchLength],
+            envelopeR[kScratchLength];
+        clearnessEnvelopes(onePass.data(), right.data(), magnitude, magnitudeR, envelope, envelopeR);
+        BinStages stages;
+        stages.emphasisePeaks(magnitude, envelope, 0.7f), stages.turn(silky, 1.0f), stages.turn(cream, -1.0f);
+        stages.tone = &tone;
+        float levels[2];
+        applyBinStages(onePass.data(), stages, &levels[0]);
+        clearness(inTurn.data(), rightInTurn.data(), envelope, envelopeR, 0.7f);
+        rotate(inTurn.data(), silky, 1.0f), rotate(inTurn.data(), cream, -1.0f),
+            applyTone(inTurn.data(), tone);
+        applyBinStages(inTurn.data(), BinStages{}, &levels[1]);
+        EXPECT_EQ(onePass, inTurn);
+        EXPECT_EQ(levels[0], levels[1]);
+        EXPECT_EQ(onePass, firstForm.empty() ? (firstForm = onePass) : firstForm);
+    }
+    useAvx(true);
+}
+
 // Both channels boosted by their own level; the meter shows trunc(5/6 of the two boosts), none near silence.
 TEST(SpectralStages, FatBassAgreesWithAngleFormAndMetersItsBoost) {
     for (float scale : {1e-9f, 1e-4f, 3e-4f, 1e-2f, 1.0f, NAN}) {
