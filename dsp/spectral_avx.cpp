@@ -59,11 +59,16 @@ struct OctBins {
     static __m256 isZero(__m256 v) { return _mm256_cmp_ps(v, _mm256_setzero_ps(), _CMP_EQ_OQ); }
     static __m256 withFirst(__m256 v, float first) { return _mm256_blend_ps(v, _mm256_set1_ps(first), 1); }
     static __m256 withoutFirst(__m256 v) { return _mm256_blend_ps(v, _mm256_setzero_ps(), 1); }
-    // Lanes 0..3 of the one running sum are sums[0] of the four-bin form, lanes 4..7 its sums[1].
-    static float total(const __m256* sums) {
-        const __m128 halves[2] = {lowHalf(sums[0]), highHalf(sums[0])};
-        return QuadBins::total(halves);
-    }
+    // The four-bin form's two registers of running sums side by side.
+    struct LevelSum {
+        __m256 sums = _mm256_setzero_ps();
+        void add(__m256 terms, int) { sums = _mm256_add_ps(sums, terms); }
+        float total() const {
+            QuadBins::LevelSum quads;
+            quads.sums[0] = lowHalf(sums), quads.sums[1] = highHalf(sums);
+            return quads.total();
+        }
+    };
 };
 
 struct PeakFactorQuads {

@@ -93,18 +93,22 @@ struct QuadBins {
     static __m128 withoutFirst(__m128 v) {
         return _mm_and_ps(v, _mm_castsi128_ps(_mm_setr_epi32(0, -1, -1, -1)));
     }
-    // The sum of the eight running sums: bins 0..3 modulo 8 in sums[0], 4..7 in sums[1].
-    static float total(const __m128* sums) {
-        const __m128 pairs = _mm_add_ps(sums[0], sums[1]);
-        const __m128 halves = _mm_add_ps(pairs, _mm_movehl_ps(pairs, pairs));
-        return _mm_cvtss_f32(_mm_add_ss(halves, _mm_shuffle_ps(halves, halves, _MM_SHUFFLE(1, 1, 1, 1))));
-    }
+    // Eight running sums, one per bin modulo 8: bins 0..3 in the first register, 4..7 in the second.
+    struct LevelSum {
+        __m128 sums[2] = {_mm_setzero_ps(), _mm_setzero_ps()};
+        void add(__m128 terms, int k) { sums[(k / 4) % 2] = _mm_add_ps(sums[(k / 4) % 2], terms); }
+        float total() const {
+            const __m128 pairs = _mm_add_ps(sums[0], sums[1]);
+            const __m128 halves = _mm_add_ps(pairs, _mm_movehl_ps(pairs, pairs));
+            return _mm_cvtss_f32(_mm_add_ss(halves, _mm_shuffle_ps(halves, halves, _MM_SHUFFLE(1, 1, 1, 1))));
+        }
+    };
 };
 
-// One pass of the per-bin stages over a channel, Lanes::kWidth bins at a time (a divisor of 8); Factor::of
+// One pass of the per-bin stages over a channel, Lanes::kWidth bins at a time; Factor::of
 // gives the peak emphasis's factors m'/m = max(0, m (1 - s) + 4 s (m - 0.5 A)) / m, in double, for one
-// register of bins. The fat-bass level keeps eight running sums, one per bin modulo 8, added at the end:
-// added in order of k, each addition would wait for the last.
+// register of bins. The fat-bass level keeps eight running sums, one per bin modulo 8, added at the end
+// (added in order of k, each addition would wait for the last); every width adds them in the same order.
 template <class Lanes, class Factor>
 void binStagesWith(float* spectrum, const BinStages& stages, float* bassLevel) {
     using V = typename Lanes::Vector;
@@ -112,7 +116,7 @@ void binStagesWith(float* spectrum, const BinStages& stages, float* bassLevel) {
     constexpr int width = Lanes::kWidth;
     const float re0 = spectrum[0];
     const V halfAmount = Lanes::broadcast(0.5f * stages.amount), one = Lanes::broadcast(1.0f);
-    V sums[8 / width] = {};
+    typename Lanes::LevelSum level;
     for (int k = 0; k < kStageBins; k += width) {
         Registers b = Lanes::loadBins(spectrum, k);
         // Bins up to 80 have weight zero and keep their magnitude; a silent bin stays as it is (0/0).
@@ -139,16 +143,17 @@ void binStagesWith(float* spectrum, const BinStages& stages, float* bassLevel) {
         if (bassLevel) {
             V terms = Lanes::magnitudes(b, k) / Lanes::load(roots.root + k);
             if (k == 0) terms = Lanes::withoutFirst(terms); // not part of the sum (and divides by zero)
-            V& sum = sums[(k / width) % (8 / width)];
-            sum = sum + terms;
+            level.add(terms, k);
         }
     }
-    if (bassLevel) *bassLevel = 1e-6f + Lanes::total(sums);
+    if (bassLevel) *bassLevel = 1e-6f + level.total();
 }
 
 } // namespace
 
 // The per-bin pass eight bins at a time (built with AVX; call only when the processor has it).
 void binStagesAvx(float* spectrum, const BinStages& stages, float* bassLevel);
+// The same sixteen bins at a time (built with AVX-512; call only when the processor has it).
+void binStagesAvx512(float* spectrum, const BinStages& stages, float* bassLevel);
 
 } // namespace spectral

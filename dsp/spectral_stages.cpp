@@ -18,7 +18,7 @@
 namespace spectral {
 namespace {
 
-bool avxInUse = processorHasAvx();
+VectorWidth vectorsInUse = widestVectors();
 
 void scaleBin(float* spectrum, int k, float factor) {
     spectrum[k] *= factor;
@@ -205,9 +205,9 @@ struct PeakFactorPairs {
 
 } // namespace
 
-bool useAvx(bool wanted) {
-    avxInUse = wanted && processorHasAvx();
-    return avxInUse;
+VectorWidth useVectors(VectorWidth wanted) {
+    vectorsInUse = vectorsUpTo(wanted);
+    return vectorsInUse;
 }
 
 void noiseReduction(float* left, float* right, float* scratchL, float* scratchR, float amount) {
@@ -245,10 +245,14 @@ void applyTone(float* spectrum, const ToneTable& table) {
 }
 
 void applyBinStages(float* spectrum, const BinStages& stages, float* bassLevel) {
-    if (avxInUse)
-        binStagesAvx(spectrum, stages, bassLevel);
-    else
-        binStagesWith<QuadBins, PeakFactorPairs>(spectrum, stages, bassLevel);
+    switch (vectorsInUse) {
+    case VectorWidth::Avx512:
+        return binStagesAvx512(spectrum, stages, bassLevel);
+    case VectorWidth::Avx:
+        return binStagesAvx(spectrum, stages, bassLevel);
+    case VectorWidth::Sse2:
+        return binStagesWith<QuadBins, PeakFactorPairs>(spectrum, stages, bassLevel);
+    }
 }
 
 namespace {

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "dsp/cpu_features.h"
+
 namespace spectral {
 
 constexpr int kFrameLength = 2048;
@@ -91,8 +93,8 @@ void clearnessEnvelopes(const float* left, const float* right, float* magnitudeL
 // The fat-bass stage from the channels' levels; returns the meter value 0..5.
 uint8_t boostFatBass(float* left, float* right, float amount, const float* levels);
 
-// Chooses the AVX form of the per-bin pass and the smoothing when wanted and the processor has it; returns
-// whether it is in use. By default it is used wherever it can be. Both forms give the same bits.
-bool useAvx(bool wanted);
+// Chooses the width of the per-bin pass: the wanted one, or the widest below it that the processor has;
+// returns the width in force. By default the widest is used. Every width gives the same bits.
+VectorWidth useVectors(VectorWidth wanted);
 
 } // namespace spectral

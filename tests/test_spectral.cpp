@@ -16,6 +16,7 @@ namespace {
 using namespace spectral;
 constexpr int kN = kFrameLength;
 using Spectrum = std::vector<float>;
+constexpr VectorWidth kWidths[] = {VectorWidth::Sse2, VectorWidth::Avx, VectorWidth::Avx512};
 
 float binMagnitude(const Spectrum& s, int k) {
     return k == 0 ? std::fabs(s[0]) : std::sqrt(s[k] * s[k] + s[kN - k] * s[kN - k]);
@@ -152,9 +153,9 @@ TEST(SpectralStages, NoiseReductionAndClearnessAgreeWithAngleForm) {
         expectAgree(input, gated, polarForm(input, [&](int k, float m) { return m * mask[k]; }));
         EXPECT_LT(binMagnitude(gated, 350), binMagnitude(input, 350) * 1e-2f); // mid-stretch, after smoothing
 
-        Spectrum twoLanes; // the clearness stage in two double lanes and, where the processor has AVX, four
-        for (bool avx : {false, true}) {
-            if (useAvx(avx) != avx) continue;
+        Spectrum twoLanes; // the clearness stage at every register width the processor has
+        for (VectorWidth width : kWidths) {
+            if (useVectors(width) != width) continue;
             const auto clear = applyBoth(clearness, input, amount);
             EXPECT_EQ(clear, twoLanes.empty() ? (twoLanes = clear) : twoLanes);
             expectAgree(input, clear, polarForm(input, [&](int k, float m) {
@@ -166,7 +167,7 @@ TEST(SpectralStages, NoiseReductionAndClearnessAgreeWithAngleForm) {
             for (int k = 1; k <= 80; ++k)
                 ASSERT_TRUE(clear[k] == input[k] && clear[kN - k] == input[kN - k]) << k;
         }
-        useAvx(true);
+        useVectors(VectorWidth::Avx512);
     }
 }
 
@@ -177,8 +178,8 @@ TEST(SpectralStages, OnePassGivesTheBitsOfTheStagesInTurn) {
     ToneTable tone;
     tone.update(0.8f);
     Spectrum firstForm;
-    for (bool avx : {false, true}) {
-        if (useAvx(avx) != avx) continue;
+    for (VectorWidth width : kWidths) {
+        if (useVectors(width) != width) continue;
         auto onePass = uniformNoise(kN, 7, 0.01f), right = onePass, inTurn = onePass, rightInTurn = onePass;
         float magnitude[kStageBins], magnitudeR[kStageBins], envelope[kScratchLength],
             envelopeR[kScratchLength];
@@ -196,7 +197,7 @@ TEST(SpectralStages, OnePassGivesTheBitsOfTheStagesInTurn) {
         EXPECT_EQ(levels[0], levels[1]);
         EXPECT_EQ(onePass, firstForm.empty() ? (firstForm = onePass) : firstForm);
     }
-    useAvx(true);
+    useVectors(VectorWidth::Avx512);
 }
 
 // Both channels boosted by their own level; the meter shows trunc(5/6 of the two boosts), none near silence.
