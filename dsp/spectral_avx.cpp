@@ -30,6 +30,8 @@ struct OctBins {
     };
     static constexpr int kWidth = 8;
     static __m256 load(const float* p) { return _mm256_loadu_ps(p); }
+    static void store(float* p, __m256 v) { _mm256_storeu_ps(p, v); }
+    static __m256 greater(__m256 a, __m256 b) { return _mm256_cmp_ps(a, b, _CMP_GT_OQ); }
     static __m256 broadcast(float v) { return _mm256_set1_ps(v); }
     static Bins loadBins(const float* spectrum, int k) {
         const __m256 re = load(spectrum + k);
@@ -89,9 +91,7 @@ struct PeakFactorQuads {
 
 } // namespace
 
-void binStagesAvx(float* spectrum, const BinStages& stages, float* bassLevel) {
-    binStagesWith<OctBins, PeakFactorQuads>(spectrum, stages, bassLevel);
-}
+const BinKernels avxKernels = kernelsOf<OctBins, PeakFactorQuads>();
 
 } // namespace spectral
 #endif

@@ -32,6 +32,8 @@ struct HexBins {
     };
     static constexpr int kWidth = 16;
     static __m512 load(const float* p) { return _mm512_loadu_ps(p); }
+    static void store(float* p, __m512 v) { _mm512_storeu_ps(p, v); }
+    static __mmask16 greater(__m512 a, __m512 b) { return _mm512_cmp_ps_mask(a, b, _CMP_GT_OQ); }
     static __m512 broadcast(float v) { return _mm512_set1_ps(v); }
     static __m512 reversed(__m512 v) {
         return _mm512_permutexvar_ps(_mm512_setr_epi32(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
@@ -103,9 +105,7 @@ struct PeakFactorOctets {
 
 } // namespace
 
-void binStagesAvx512(float* spectrum, const BinStages& stages, float* bassLevel) {
-    binStagesWith<HexBins, PeakFactorOctets>(spectrum, stages, bassLevel);
-}
+const BinKernels avx512Kernels = kernelsOf<HexBins, PeakFactorOctets>();
 
 } // namespace spectral
 #endif

@@ -10,6 +10,14 @@
 #include "dsp/spectral_stages.h"
 
 namespace spectral {
+
+// The loops over the bins of one register width.
+struct BinKernels {
+    void (*stages)(float* spectrum, const BinStages& stages, float* bassLevel);
+    void (*gateMask)(const float* spectrum, float* mask, float c);
+    void (*magnitudes)(const float* spectrum, float* out);
+};
+
 namespace {
 
 constexpr int kHalf = kFrameLength / 2;
@@ -81,6 +89,8 @@ struct QuadBins {
     using Bins = spectral::Bins;
     static constexpr int kWidth = 4;
     static __m128 load(const float* p) { return _mm_loadu_ps(p); }
+    static void store(float* p, __m128 v) { _mm_storeu_ps(p, v); }
+    static __m128 greater(__m128 a, __m128 b) { return _mm_cmpgt_ps(a, b); }
     static __m128 broadcast(float v) { return _mm_set1_ps(v); }
     static Bins loadBins(const float* spectrum, int k) { return spectral::loadBins(spectrum, k); }
     static void storeBins(float* spectrum, int k, Bins b) { spectral::storeBins(spectrum, k, b); }
@@ -135,8 +145,8 @@ void binStagesWith(float* spectrum, const BinStages& stages, float* bassLevel) {
         }
         // Bin 0 is real and every rotation is zero there; its entries (1, 0) would only flip a zero's sign.
         if (k == 0) b.re = Lanes::withFirst(b.re, re0);
-        if (stages.tone) {
-            const V gain = Lanes::load(stages.tone->gain + k);
+        if (stages.gain) {
+            const V gain = Lanes::load(stages.gain + k);
             b = {b.re * gain, b.im * gain};
         }
         Lanes::storeBins(spectrum, k, b);
@@ -149,11 +159,31 @@ void binStagesWith(float* spectrum, const BinStages& stages, float* bassLevel) {
     if (bassLevel) *bassLevel = 1e-6f + level.total();
 }
 
+// The gate of the noise reduction: 1 where m(k) c > 0.5, else 1e-6.
+template <class Lanes> void gateMaskWith(const float* spectrum, float* mask, float c) {
+    using V = typename Lanes::Vector;
+    const V c4 = Lanes::broadcast(c), half = Lanes::broadcast(0.5f), one = Lanes::broadcast(1.0f),
+            floor = Lanes::broadcast(1e-6f);
+    for (int k = 0; k < kStageBins; k += Lanes::kWidth) {
+        const auto open = Lanes::greater(Lanes::magnitudes(Lanes::loadBins(spectrum, k), k) * c4, half);
+        Lanes::store(mask + k, Lanes::select(open, one, floor));
+    }
+}
+
+template <class Lanes> void magnitudesWith(const float* spectrum, float* out) {
+    for (int k = 0; k < kStageBins; k += Lanes::kWidth)
+        Lanes::store(out + k, Lanes::magnitudes(Lanes::loadBins(spectrum, k), k));
+}
+
+template <class Lanes, class Factor> constexpr BinKernels kernelsOf() {
+    return {binStagesWith<Lanes, Factor>, gateMaskWith<Lanes>, magnitudesWith<Lanes>};
+}
+
 } // namespace
 
-// The per-bin pass eight bins at a time (built with AVX; call only when the processor has it).
-void binStagesAvx(float* spectrum, const BinStages& stages, float* bassLevel);
-// The same sixteen bins at a time (built with AVX-512; call only when the processor has it).
-void binStagesAvx512(float* spectrum, const BinStages& stages, float* bassLevel);
+// The same loops eight and sixteen bins at a time, built with AVX and AVX-512: use only where the processor
+// has them.
+extern const BinKernels avxKernels;
+extern const BinKernels avx512Kernels;
 
 } // namespace spectral

@@ -98,11 +98,11 @@ void AudioPath::runSpectralStages(float* left, float* right, const float* p) {
     }
     if (isToneOn(p[kTone])) {
         toneGains.update(p[kTone]);
-        stagesL.tone = stagesR.tone = &toneGains;
+        stagesL.gain = stagesR.gain = toneGains.gain;
     }
     const bool fatBass = isFatBassOn(p[kDynamicFatBass]);
     float levels[2];
-    if (fatBass || stagesL.magnitude || stagesL.rotations > 0 || stagesL.tone) {
+    if (fatBass || stagesL.magnitude || stagesL.rotations > 0 || stagesL.gain) {
         applyBinStages(left, stagesL, fatBass ? &levels[0] : nullptr);
         applyBinStages(right, stagesR, fatBass ? &levels[1] : nullptr);
     }

@@ -168,24 +168,6 @@ void rotate(float* spectrum, const BinTable& table, float direction) {
 
 namespace {
 
-void gateMask(const float* spectrum, float* mask, float c) {
-    const __m128 c4 = splat(c), half = splat(0.5f), one = splat(1.0f), floor = splat(1e-6f);
-    for (int k = 0; k < kStageBins; k += 4) {
-        const __m128 open = _mm_cmpgt_ps(_mm_mul_ps(magnitudes(loadBins(spectrum, k), k), c4), half);
-        _mm_storeu_ps(mask + k, _mm_or_ps(_mm_and_ps(open, one), _mm_andnot_ps(open, floor)));
-    }
-}
-
-void applyGains(float* spectrum, const float* gains) {
-    for (int k = 0; k < kStageBins; k += 4)
-        storeBins(spectrum, k, scaled(loadBins(spectrum, k), _mm_loadu_ps(gains + k)));
-}
-
-void magnitudes(const float* spectrum, float* out) {
-    for (int k = 0; k < kStageBins; k += 4)
-        _mm_storeu_ps(out + k, magnitudes(loadBins(spectrum, k), k));
-}
-
 // Two bins per double register.
 struct PeakFactorPairs {
     static __m128d pair(__m128 m4, __m128 s4, __m128 envelope4) {
@@ -203,6 +185,22 @@ struct PeakFactorPairs {
     }
 };
 
+const BinKernels quadKernels = kernelsOf<QuadBins, PeakFactorPairs>();
+
+const BinKernels& kernels() {
+#if defined(__x86_64__)
+    if (vectorsInUse == VectorWidth::Avx512) return avx512Kernels;
+    if (vectorsInUse == VectorWidth::Avx) return avxKernels;
+#endif
+    return quadKernels;
+}
+
+void applyGains(float* spectrum, const float* gains) {
+    BinStages stages;
+    stages.gain = gains;
+    kernels().stages(spectrum, stages, nullptr);
+}
+
 } // namespace
 
 VectorWidth useVectors(VectorWidth wanted) {
@@ -212,8 +210,8 @@ VectorWidth useVectors(VectorWidth wanted) {
 
 void noiseReduction(float* left, float* right, float* scratchL, float* scratchR, float amount) {
     const float c = 1000.0f / (amount * amount + 0.001f);
-    gateMask(left, scratchL, c);
-    gateMask(right, scratchR, c);
+    kernels().gateMask(left, scratchL, c);
+    kernels().gateMask(right, scratchR, c);
     smoothAcrossBins(scratchL, scratchR, 0.875f, 0.125f);
     applyGains(left, scratchL);
     applyGains(right, scratchR);
@@ -221,8 +219,8 @@ void noiseReduction(float* left, float* right, float* scratchL, float* scratchR,
 
 void clearnessEnvelopes(const float* left, const float* right, float* magnitudeL, float* magnitudeR,
                         float* scratchL, float* scratchR) {
-    magnitudes(left, magnitudeL);
-    magnitudes(right, magnitudeR);
+    kernels().magnitudes(left, magnitudeL);
+    kernels().magnitudes(right, magnitudeR);
     std::memcpy(scratchL, magnitudeL, sizeof(float) * kStageBins);
     std::memcpy(scratchR, magnitudeR, sizeof(float) * kStageBins);
     smoothAcrossBins(scratchL, scratchR, 0.95f, 0.05f);
@@ -239,20 +237,11 @@ void clearness(float* left, float* right, float* scratchL, float* scratchR, floa
 }
 
 void applyTone(float* spectrum, const ToneTable& table) {
-    BinStages stages;
-    stages.tone = &table;
-    applyBinStages(spectrum, stages, nullptr);
+    applyGains(spectrum, table.gain);
 }
 
 void applyBinStages(float* spectrum, const BinStages& stages, float* bassLevel) {
-    switch (vectorsInUse) {
-    case VectorWidth::Avx512:
-        return binStagesAvx512(spectrum, stages, bassLevel);
-    case VectorWidth::Avx:
-        return binStagesAvx(spectrum, stages, bassLevel);
-    case VectorWidth::Sse2:
-        return binStagesWith<QuadBins, PeakFactorPairs>(spectrum, stages, bassLevel);
-    }
+    kernels().stages(spectrum, stages, bassLevel);
 }
 
 namespace {

@@ -74,7 +74,7 @@ struct BinStages {
     const BinTable* rotation[3] = {};
     float direction[3] = {};
     int rotations = 0;
-    const ToneTable* tone = nullptr;
+    const float* gain = nullptr; // the tone's gains
 
     void emphasisePeaks(const float* magnitudeBefore, const float* smoothed, float clearnessAmount) {
         magnitude = magnitudeBefore, envelope = smoothed, amount = clearnessAmount;
