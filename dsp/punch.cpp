@@ -12,13 +12,13 @@ namespace {
 
 typedef float Float4 __attribute__((vector_size(16)));
 
-bool avxInUse = processorHasAvx();
+VectorWidth vectorsInUse = widestVectors();
 
 } // namespace
 
-bool Punch::useAvx(bool wanted) {
-    avxInUse = wanted && processorHasAvx();
-    return avxInUse;
+VectorWidth Punch::useVectors(VectorWidth wanted) {
+    vectorsInUse = vectorsUpTo(wanted);
+    return vectorsInUse;
 }
 
 void Punch::reset() {
@@ -42,8 +42,8 @@ float Punch::coefficient(float sampleRate) {
 }
 
 // Each section is y = (previous y - x) * c + previous x. The chain runs as a wavefront (punch_wavefront.h),
-// four lanes at a time or eight with AVX. The arithmetic of every section and sample is the same as
-// running the chain sample by sample.
+// four lanes at a time, eight with AVX, or with AVX-512 the whole chain in registers (punch_avx512.cpp). The
+// arithmetic of every section and sample is the same as running the chain sample by sample.
 void Punch::process(float* left, float* right, int32_t n, float lazerPunch, float sampleRate) {
     const int32_t sections = sectionCount(lazerPunch);
     if (n <= 0 || sections == 0) return;
@@ -60,7 +60,9 @@ void Punch::process(float* left, float* right, int32_t n, float lazerPunch, floa
     }
 
 #if defined(__x86_64__)
-    if (avxInUse)
+    if (vectorsInUse == VectorWidth::Avx512)
+        runWavefrontAvx512(chain, lastIn, left, right, n, sections, c);
+    else if (vectorsInUse == VectorWidth::Avx)
         runWavefrontAvx(chain, lastIn, left, right, n, sections, c);
     else
 #endif

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "dsp/cpu_features.h"
+
 constexpr int kMaxPunchSections = 49;
 
 class Punch {
@@ -15,9 +17,9 @@ class Punch {
     static float coefficient(float sampleRate);
     void process(float* left, float* right, int32_t n, float lazerPunch, float sampleRate);
     void resetIfNotFinite();
-    // Whether the chain runs eight lanes wide (AVX) instead of four (SSE2). On by default where the
-    // processor has AVX; returns the setting now in force, so tests can cover both.
-    static bool useAvx(bool wanted);
+    // How wide the chain runs: the wanted width, or the widest below it that the processor has; returns
+    // the width in force, so tests can cover each. By default the widest.
+    static VectorWidth useVectors(VectorWidth wanted);
 
     float punchInL[60] = {};
     float punchOutL[60] = {};
@@ -25,7 +27,10 @@ class Punch {
     float punchOutR[60] = {};
 
   private:
-    // The eight-lane wavefront, built for AVX in its own file.
+    // The eight-lane wavefront and the one in sixteen-lane registers, built for AVX and AVX-512 in files
+    // of their own.
     static void runWavefrontAvx(float* chain, float* lastIn, float* left, float* right, int32_t n,
                                 int32_t sections, float c);
+    static void runWavefrontAvx512(float* chain, float* lastIn, float* left, float* right, int32_t n,
+                                   int32_t sections, float c);
 };

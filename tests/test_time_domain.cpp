@@ -233,10 +233,10 @@ TEST(Punch, SectionsAndCoefficient) {
 }
 
 // Blocks of many sizes, a section count that changes between blocks, sections left idle and resumed.
-// Four lanes and, where the processor has AVX, eight.
+// Every register width the processor has.
 TEST(Punch, AgreesBitForBitWithTheChainRunSampleBySample) {
-    for (bool avx : {false, true}) {
-        if (Punch::useAvx(avx) != avx) continue; // this processor has no AVX
+    for (VectorWidth width : {VectorWidth::Sse2, VectorWidth::Avx, VectorWidth::Avx512}) {
+        if (Punch::useVectors(width) != width) continue; // this processor lacks it
         Punch fast, plain;
         std::vector<float> fastL = uniformNoise(20000, 1), fastR = uniformNoise(20000, 2);
         std::vector<float> plainL = fastL, plainR = fastR;
@@ -260,7 +260,7 @@ TEST(Punch, AgreesBitForBitWithTheChainRunSampleBySample) {
             EXPECT_EQ(fast.punchOutR[j], plain.punchOutR[j]);
         }
     }
-    Punch::useAvx(true);
+    Punch::useVectors(VectorWidth::Avx512);
 }
 
 double shapeOneCase(float v) {
