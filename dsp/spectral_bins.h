@@ -75,8 +75,18 @@ void emphasisePeaksWith(float* spectrum, const float* magnitude, const float* en
     spectrum[80] = re80, spectrum[kFrameLength - 80] = im80;
 }
 
+// keep^1 .. keep^8, each rounded from the one before, for the smoothing across bins.
+inline void keepPowers(float keep, float* power) {
+    power[0] = keep;
+    for (int i = 1; i < 8; ++i)
+        power[i] = power[i - 1] * keep;
+}
+
 } // namespace
 
+// The smoothing across bins eight bins per register, with the same operations per value as the four-lane
+// form (built with AVX; call only when the processor has it).
+void smoothAcrossBinsAvx(float* a, float* b, float keep, float take);
 // The peak emphasis with four double-precision lanes (built with AVX; call only when the processor has it).
 void emphasisePeaksAvx(float* spectrum, const float* magnitude, const float* envelope, const float* ramp,
                        float amount);

@@ -33,9 +33,7 @@ struct Scan {
     __m128 keep1, keep2, powers, powersBeyond, take;
     Scan(float keep, float share) : keep1(splat(keep)), keep2(splat(keep * keep)), take(splat(share)) {
         float power[8];
-        power[0] = keep;
-        for (int i = 1; i < 8; ++i)
-            power[i] = power[i - 1] * keep;
+        keepPowers(keep, power);
         powers = _mm_loadu_ps(power);
         powersBeyond = _mm_loadu_ps(power + 4);
     }
@@ -57,6 +55,10 @@ struct Scan {
 };
 
 void smoothAcrossBins(float* a, float* b, float keep, float take) {
+    if (avxInUse) {
+        smoothAcrossBinsAvx(a, b, keep, take);
+        return;
+    }
     const Scan scan(keep, take);
     a[kHalf] = a[kHalf - 1];
     b[kHalf] = b[kHalf - 1];

@@ -59,8 +59,9 @@ void noiseReduction(float* left, float* right, float* scratchL, float* scratchR,
 void clearness(float* left, float* right, float* scratchL, float* scratchR, float amount);
 void applyTone(float* spectrum, const ToneTable& table);
 
-// Chooses the clearness stage's AVX form when wanted and the processor has it; returns whether it is in use.
-// By default it is used wherever it can be. Both forms give the same bits.
+// Chooses the AVX forms of the smoothing across bins and the clearness stage's peak emphasis when wanted and
+// the processor has AVX; returns whether they are in use. By default they are used wherever they can be.
+// Both forms give the same bits.
 bool useAvx(bool wanted);
 
 // Boosts both channels by their own level; returns the meter value 0..5.
