@@ -22,39 +22,20 @@ struct PeakFactorQuads {
 };
 
 // The smoothing with both channels side by side: a's bins in the low half of a register, b's in the high
-// half. Each half gets exactly the four-lane form's operations (see Scan in spectral_stages.cpp), so the
-// bits are the same and one instruction serves both channels.
-struct PairScan {
-    __m256 keep1, keep2, powers, powersBeyond, take;
-    PairScan(float keep, float share)
-        : keep1(_mm256_set1_ps(keep)), keep2(_mm256_set1_ps(keep * keep)), take(_mm256_set1_ps(share)) {
-        float power[8];
-        keepPowers(keep, power);
-        powers =
-            _mm256_setr_ps(power[0], power[1], power[2], power[3], power[0], power[1], power[2], power[3]);
-        powersBeyond =
-            _mm256_setr_ps(power[4], power[5], power[6], power[7], power[4], power[5], power[6], power[7]);
+// half, each half getting the four-lane form's operations.
+struct PairLanes {
+    using V = __m256;
+    static V splat(float v) { return _mm256_set1_ps(v); }
+    static V fourOf(const float* v) {
+        const __m128 four = _mm_loadu_ps(v);
+        return _mm256_set_m128(four, four);
     }
     // Each half moved up by one or two lanes, zeros coming in (AVX has no 256-bit byte shift).
-    static __m256 upOne(__m256 v) {
+    static V upOne(V v) {
         return _mm256_blend_ps(_mm256_permute_ps(v, _MM_SHUFFLE(2, 1, 0, 0)), _mm256_setzero_ps(), 0x11);
     }
-    static __m256 upTwo(__m256 v) {
-        return _mm256_shuffle_ps(_mm256_setzero_ps(), v, _MM_SHUFFLE(1, 0, 0, 0));
-    }
-    __m256 local(__m256 values) const {
-        __m256 z = _mm256_mul_ps(take, values);
-        z = _mm256_add_ps(z, _mm256_mul_ps(keep1, upOne(z)));
-        return _mm256_add_ps(z, _mm256_mul_ps(keep2, upTwo(z)));
-    }
-    static __m256 last(__m256 v) { return _mm256_permute_ps(v, _MM_SHUFFLE(3, 3, 3, 3)); }
-    void step(__m256& first, __m256& second, __m256& carry) const {
-        const __m256 z1 = local(first);
-        const __m256 z2 = _mm256_add_ps(local(second), _mm256_mul_ps(powers, last(z1)));
-        first = _mm256_add_ps(z1, _mm256_mul_ps(powers, carry));
-        second = _mm256_add_ps(z2, _mm256_mul_ps(powersBeyond, carry));
-        carry = last(second);
-    }
+    static V upTwo(V v) { return _mm256_shuffle_ps(_mm256_setzero_ps(), v, _MM_SHUFFLE(1, 0, 0, 0)); }
+    static V last(V v) { return _mm256_permute_ps(v, _MM_SHUFFLE(3, 3, 3, 3)); }
 };
 
 inline __m256 reversedHalves(__m256 v) {
@@ -64,7 +45,7 @@ inline __m256 reversedHalves(__m256 v) {
 } // namespace
 
 void smoothAcrossBinsAvx(float* a, float* b, float keep, float take) {
-    const PairScan scan(keep, take);
+    const Scan<PairLanes> scan(keep, take);
     a[kHalf] = a[kHalf - 1];
     b[kHalf] = b[kHalf - 1];
     __m256 carry = _mm256_setr_ps(a[0], a[0], a[0], a[0], b[0], b[0], b[0], b[0]);
