@@ -4,6 +4,7 @@
 // the transforms of a block.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include <emmintrin.h>
 
@@ -14,18 +15,22 @@ namespace {
 constexpr int kN = spectral::kFrameLength;
 constexpr int kNyquist = kN / 2;
 
-// Where each column reads: pos = 6 x 1.0135^k in single precision, its two bins and the fraction.
+// Where each column reads: pos = 6 x 1.0135^k in single precision, its two bins and the fraction. The bins
+// that some column reads (under half of those up to Nyquist) are read once each, into slots: first every bin
+// that is some column's upper one, Nyquist among them, then the rest; each part is padded to a multiple of
+// four with its last bin. The phase depends on the upper bin only, so it is worked out per slot of the first
+// part (about half as many as there are columns).
 struct ColumnPlaces {
-    int lower[kDisplayColumns];
-    int upper[kDisplayColumns];
+    static constexpr int kMaxReads = kNyquist + 8; // each bin once, and the padding
+    int lowerSlot[kDisplayColumns];
+    int upperSlot[kDisplayColumns];
     alignas(16) float frac[kDisplayColumns];
     alignas(16) float tilt[kDisplayColumns];          // 0.48 k
     alignas(16) float magnitudeGain[kDisplayColumns]; // 1 + k / 3
-    // The bins below Nyquist that some column reads (under half of them), ascending, padded to a multiple
-    // of four with the last one.
-    int bins[2 * kDisplayColumns + 4];
-    int binCount = 0;
+    int re[kMaxReads], im[kMaxReads];                 // where each slot reads Re and Im
+    int readCount = 0, upperCount = 0, nyquistSlot = 0;
     ColumnPlaces() {
+        int lower[kDisplayColumns], upper[kDisplayColumns];
         float pos = 6.0f;
         for (int k = 0; k < kDisplayColumns; ++k, pos *= 1.0135f) {
             const int i = static_cast<int>(pos);
@@ -35,16 +40,28 @@ struct ColumnPlaces {
             tilt[k] = 0.48f * static_cast<float>(k);
             magnitudeGain[k] = 1.0f + static_cast<float>(k) / 3.0f;
         }
-        bool read[kNyquist] = {};
+        int slotOf[kNyquist + 1];
+        std::fill(std::begin(slotOf), std::end(slotOf), -1);
+        const auto list = [&](const int* columnBins) {
+            bool read[kNyquist + 1] = {};
+            for (int k = 0; k < kDisplayColumns; ++k)
+                read[columnBins[k]] = true;
+            for (int bin = 0; bin <= kNyquist; ++bin)
+                if (read[bin] && slotOf[bin] < 0) slotOf[bin] = add(bin);
+            while (readCount % 4 != 0)
+                add(re[readCount - 1]);
+        };
+        list(upper);
+        upperCount = readCount;
+        list(lower);
+        nyquistSlot = slotOf[kNyquist];
         for (int k = 0; k < kDisplayColumns; ++k)
-            for (int bin : {lower[k], upper[k]})
-                if (bin < kNyquist) read[bin] = true;
-        for (int bin = 0; bin < kNyquist; ++bin)
-            if (read[bin]) bins[binCount++] = bin;
-        while (binCount % 4 != 0) {
-            bins[binCount] = bins[binCount - 1];
-            ++binCount;
-        }
+            lowerSlot[k] = slotOf[lower[k]], upperSlot[k] = slotOf[upper[k]];
+    }
+    int add(int bin) {
+        re[readCount] = bin;
+        im[readCount] = bin == kNyquist ? kNyquist : kN - bin;
+        return readCount++;
     }
 };
 const ColumnPlaces places;
@@ -98,84 +115,85 @@ inline __m128 arcTangent2(__m128 y, __m128 x) {
     return _mm_or_ps(r, _mm_and_ps(y, sign));
 }
 
-// |X_b| of both channels and their sum, at the bins the columns read; Nyquist has one entry, which serves as
-// both parts.
-void binMagnitudes(const float* left, const float* right, float* magL, float* magR, float* sum) {
-    for (int j = 0; j < places.binCount; j += 4) {
-        alignas(16) float reL[4], imL[4], reR[4], imR[4], outL[4], outR[4], outSum[4];
-        for (int c = 0; c < 4; ++c) {
-            const int bin = places.bins[j + c];
-            reL[c] = left[bin], imL[c] = left[kN - bin], reR[c] = right[bin], imR[c] = right[kN - bin];
-        }
-        const auto magnitude = [](const float* re, const float* im) {
-            const __m128 r = _mm_load_ps(re), i = _mm_load_ps(im);
-            return _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(r, r), _mm_mul_ps(i, i)));
-        };
-        const __m128 l = magnitude(reL, imL), r = magnitude(reR, imR);
-        _mm_store_ps(outL, l), _mm_store_ps(outR, r), _mm_store_ps(outSum, _mm_add_ps(l, r));
-        for (int c = 0; c < 4; ++c) {
-            const int bin = places.bins[j + c];
-            magL[bin] = outL[c], magR[bin] = outR[c], sum[bin] = outSum[c];
-        }
-    }
-    magL[kNyquist] = std::sqrt(2.0f) * std::fabs(left[kNyquist]);
-    magR[kNyquist] = std::sqrt(2.0f) * std::fabs(right[kNyquist]);
-    sum[kNyquist] = magL[kNyquist] + magR[kNyquist];
+inline __m128 gather(const float* values, const int* at) {
+    return _mm_setr_ps(values[at[0]], values[at[1]], values[at[2]], values[at[3]]);
 }
 
-inline float imaginaryPart(const float* spectrum, int bin) {
-    return bin >= kNyquist ? spectrum[kNyquist] : spectrum[kN - bin];
-}
+// Per read slot: |X_b| of both channels and their sum (Nyquist: sqrt 2 |X|), and for the upper slots the
+// phase difference the columns show.
+struct SlotValues {
+    alignas(16) float magL[ColumnPlaces::kMaxReads], magR[ColumnPlaces::kMaxReads];
+    alignas(16) float sum[ColumnPlaces::kMaxReads], phase[ColumnPlaces::kMaxReads];
+
+    SlotValues(const float* left, const float* right) {
+        const auto magnitude = [](const float* spectrum, int j) {
+            const __m128 r = gather(spectrum, places.re + j), i = gather(spectrum, places.im + j);
+            return _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(r, r), _mm_mul_ps(i, i)));
+        };
+        for (int j = 0; j < places.readCount; j += 4) {
+            const __m128 l = magnitude(left, j), r = magnitude(right, j);
+            _mm_store_ps(magL + j, l), _mm_store_ps(magR + j, r), _mm_store_ps(sum + j, _mm_add_ps(l, r));
+        }
+        const int n = places.nyquistSlot;
+        magL[n] = std::sqrt(2.0f) * std::fabs(left[kNyquist]);
+        magR[n] = std::sqrt(2.0f) * std::fabs(right[kNyquist]);
+        sum[n] = magL[n] + magR[n];
+
+        const __m128 quiet = splat(1e-6f);
+        for (int j = 0; j < places.upperCount; j += 4) {
+            const __m128 quietL = _mm_cmplt_ps(_mm_load_ps(magL + j), quiet),
+                         quietR = _mm_cmplt_ps(_mm_load_ps(magR + j), quiet);
+            __m128 difference =
+                _mm_sub_ps(arcTangent2(gather(left, places.re + j), gather(left, places.im + j)),
+                           arcTangent2(gather(right, places.re + j), gather(right, places.im + j)));
+            difference = select(quietL, splat(1.57285f), difference);
+            difference = select(quietR, splat(-1.57285f), difference);
+            _mm_store_ps(phase + j, select(_mm_and_ps(quietL, quietR), _mm_setzero_ps(), difference));
+        }
+    }
+};
 
 } // namespace
 
+// In short loops over arrays rather than one long one, so that the processor overlaps the columns: the
+// logarithm and the arc tangents are long serial chains.
 void AudioPath::updateDisplayColumns(const float* left, const float* right) {
-    alignas(16) float magL[kNyquist + 4], magR[kNyquist + 4], sum[kNyquist + 4];
-    binMagnitudes(left, right, magL, magR, sum);
+    const SlotValues slots(left, right);
 
-    const __m128 tiny = splat(1e-8f), huge = splat(1e30f), quiet = splat(1e-6f);
+    alignas(16) float blended[kDisplayColumns];
+    const __m128 tiny = splat(1e-8f), huge = splat(1e30f);
     for (int k = 0; k < kDisplayColumns; k += 4) {
-        alignas(16) float a[4], b[4], bL[4], bR[4], reL[4], imL[4], reR[4], imR[4];
-        for (int c = 0; c < 4; ++c) {
-            const int lower = places.lower[k + c], upper = places.upper[k + c];
-            a[c] = sum[lower], b[c] = sum[upper], bL[c] = magL[upper], bR[c] = magR[upper];
-            reL[c] = left[upper], imL[c] = imaginaryPart(left, upper);
-            reR[c] = right[upper], imR[c] = imaginaryPart(right, upper);
-        }
-        const __m128 A = _mm_load_ps(a), B = _mm_load_ps(b), frac = _mm_load_ps(places.frac + k);
-        const __m128 magnitude = _mm_mul_ps(_mm_load_ps(places.magnitudeGain + k), B);
-        __m128 blended =
-            _mm_max_ps(_mm_add_ps(_mm_mul_ps(A, _mm_sub_ps(splat(1.0f), frac)), _mm_mul_ps(B, frac)), tiny);
+        const __m128 a = gather(slots.sum, places.lowerSlot + k), b = gather(slots.sum, places.upperSlot + k);
+        const __m128 frac = _mm_load_ps(places.frac + k);
+        const __m128 blend =
+            _mm_max_ps(_mm_add_ps(_mm_mul_ps(a, _mm_sub_ps(splat(1.0f), frac)), _mm_mul_ps(b, frac)), tiny);
         // An overflowed spectrum must not leave the smoothed level infinite for good (NaN included).
-        blended = select(_mm_cmple_ps(blended, huge), blended, huge);
-        const __m128 smooth =
-            _mm_add_ps(_mm_mul_ps(splat(0.8f), _mm_loadu_ps(feed.smoothLog + k)),
-                       _mm_mul_ps(_mm_mul_ps(logPositive(blended), splat(36.0f)), splat(-0.2f)));
+        _mm_store_ps(blended + k, select(_mm_cmple_ps(blend, huge), blend, huge));
+    }
+
+    alignas(16) float levels[kDisplayColumns], peaks[kDisplayColumns];
+    for (int k = 0; k < kDisplayColumns; k += 4) {
+        const __m128 smooth = _mm_add_ps(
+            _mm_mul_ps(splat(0.8f), _mm_loadu_ps(feed.smoothLog + k)),
+            _mm_mul_ps(_mm_mul_ps(logPositive(_mm_load_ps(blended + k)), splat(36.0f)), splat(-0.2f)));
         _mm_storeu_ps(feed.smoothLog + k, smooth);
-        const __m128 level =
-            _mm_min_ps(_mm_max_ps(_mm_sub_ps(_mm_sub_ps(smooth, _mm_load_ps(places.tilt + k)), splat(50.0f)),
-                                  _mm_setzero_ps()),
-                       splat(500.0f));
+        const __m128 level = _mm_sub_ps(_mm_sub_ps(smooth, _mm_load_ps(places.tilt + k)), splat(50.0f));
+        _mm_store_ps(levels + k, _mm_min_ps(_mm_max_ps(level, _mm_setzero_ps()), splat(500.0f)));
+    }
 
-        const __m128 quietL = _mm_cmplt_ps(_mm_load_ps(bL), quiet),
-                     quietR = _mm_cmplt_ps(_mm_load_ps(bR), quiet);
-        __m128 phase = _mm_sub_ps(arcTangent2(_mm_load_ps(reL), _mm_load_ps(imL)),
-                                  arcTangent2(_mm_load_ps(reR), _mm_load_ps(imR)));
-        phase = select(quietL, splat(1.57285f), phase);
-        phase = select(quietR, splat(-1.57285f), phase);
-        phase = select(_mm_and_ps(quietL, quietR), _mm_setzero_ps(), phase);
+    for (int k = 0; k < kDisplayColumns; k += 4) {
+        const auto peakAt = [&](int c) { return feed.peakDisp[k + c].load(std::memory_order_relaxed); };
+        const __m128 peak = _mm_setr_ps(peakAt(0), peakAt(1), peakAt(2), peakAt(3));
+        const __m128 level = _mm_load_ps(levels + k);
+        const __m128 falling = _mm_add_ps(_mm_mul_ps(splat(0.99f), peak), _mm_mul_ps(splat(0.01f), level));
+        _mm_store_ps(peaks + k, select(_mm_cmpgt_ps(level, peak), falling, level));
+    }
 
-        alignas(16) float magnitudes[4], levels[4], phases[4];
-        _mm_store_ps(magnitudes, magnitude);
-        _mm_store_ps(levels, level);
-        _mm_store_ps(phases, phase);
-        for (int c = 0; c < 4; ++c) {
-            feed.magDisp[k + c].store(magnitudes[c], std::memory_order_relaxed);
-            feed.levelDisp[k + c].store(levels[c], std::memory_order_relaxed);
-            const float peak = feed.peakDisp[k + c].load(std::memory_order_relaxed);
-            feed.peakDisp[k + c].store(levels[c] > peak ? 0.99f * peak + 0.01f * levels[c] : levels[c],
-                                       std::memory_order_relaxed);
-            feed.phaseDisp[k + c].store(phases[c], std::memory_order_relaxed);
-        }
+    for (int k = 0; k < kDisplayColumns; ++k) {
+        const int upper = places.upperSlot[k];
+        feed.magDisp[k].store(places.magnitudeGain[k] * slots.sum[upper], std::memory_order_relaxed);
+        feed.levelDisp[k].store(levels[k], std::memory_order_relaxed);
+        feed.peakDisp[k].store(peaks[k], std::memory_order_relaxed);
+        feed.phaseDisp[k].store(slots.phase[upper], std::memory_order_relaxed);
     }
 }

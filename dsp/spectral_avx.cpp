@@ -1,6 +1,6 @@
-// The per-bin pass eight bins per register, the peak emphasis's factors four bins per double register.
-// Built with AVX (no FMA: every lane keeps the baseline form's roundings) and called only when the processor
-// has it.
+// The per-bin pass eight bins per register, the peak emphasis's factors four bins per double register, and
+// the smoothing across bins with both channels in one register. Built with AVX (no FMA: every lane keeps the
+// baseline form's roundings) and called only when the processor has it.
 #include "dsp/spectral_bins.h"
 
 #if defined(__AVX__)
@@ -89,9 +89,52 @@ struct PeakFactorQuads {
     }
 };
 
+// The smoothing with both channels side by side: a's bins in the low half of a register, b's in the high
+// half, each half getting the four-lane form's operations.
+struct PairLanes {
+    using V = __m256;
+    static V splat(float v) { return _mm256_set1_ps(v); }
+    static V fourOf(const float* v) {
+        const __m128 four = _mm_loadu_ps(v);
+        return _mm256_set_m128(four, four);
+    }
+    // Each half moved up by one or two lanes, zeros coming in (AVX has no 256-bit byte shift).
+    static V upOne(V v) {
+        return _mm256_blend_ps(_mm256_permute_ps(v, _MM_SHUFFLE(2, 1, 0, 0)), _mm256_setzero_ps(), 0x11);
+    }
+    static V upTwo(V v) { return _mm256_shuffle_ps(_mm256_setzero_ps(), v, _MM_SHUFFLE(1, 0, 0, 0)); }
+    static V last(V v) { return _mm256_permute_ps(v, _MM_SHUFFLE(3, 3, 3, 3)); }
+};
+
+inline __m256 reversedHalves(__m256 v) {
+    return _mm256_permute_ps(v, _MM_SHUFFLE(0, 1, 2, 3));
+}
+
 } // namespace
 
 const BinKernels avxKernels = kernelsOf<OctBins, PeakFactorQuads>();
+
+void smoothAcrossBinsAvx(float* a, float* b, float keep, float take) {
+    const Scan<PairLanes> scan(keep, take);
+    a[kHalf] = a[kHalf - 1];
+    b[kHalf] = b[kHalf - 1];
+    __m256 carry = _mm256_setr_ps(a[0], a[0], a[0], a[0], b[0], b[0], b[0], b[0]);
+    for (int k = 0; k < kHalf; k += 8) {
+        __m256 first = _mm256_loadu2_m128(b + k, a + k), second = _mm256_loadu2_m128(b + k + 4, a + k + 4);
+        scan.step(first, second, carry);
+        _mm256_storeu2_m128(b + k, a + k, first);
+        _mm256_storeu2_m128(b + k + 4, a + k + 4, second);
+    }
+    // Down from bin 1024 to bin 1; bin 0 keeps its upward value.
+    carry = _mm256_setr_ps(a[kHalf], a[kHalf], a[kHalf], a[kHalf], b[kHalf], b[kHalf], b[kHalf], b[kHalf]);
+    for (int k = kHalf - 3; k >= 1; k -= 8) {
+        __m256 first = reversedHalves(_mm256_loadu2_m128(b + k, a + k));
+        __m256 second = reversedHalves(_mm256_loadu2_m128(b + k - 4, a + k - 4));
+        scan.step(first, second, carry);
+        _mm256_storeu2_m128(b + k, a + k, reversedHalves(first));
+        _mm256_storeu2_m128(b + k - 4, a + k - 4, reversedHalves(second));
+    }
+}
 
 } // namespace spectral
 #endif

@@ -179,11 +179,47 @@ template <class Lanes, class Factor> constexpr BinKernels kernelsOf() {
     return {binStagesWith<Lanes, Factor>, gateMaskWith<Lanes>, magnitudesWith<Lanes>};
 }
 
+// The smoothing across bins (see smoothAcrossBins) runs eight bins per step: with z the recurrence inside
+// the eight bins from zero, y(k + i) = z(i) + keep^(i + 1) y(k - 1). Lanes gives the register V of four bins
+// (of one channel, or of each channel side by side) with its shuffles; arithmetic is V's own operators, so
+// both forms perform the same operations per value.
+template <class Lanes> struct Scan {
+    using V = typename Lanes::V;
+    V keep1, keep2, powers, powersBeyond, take;
+    Scan(float keep, float share)
+        : keep1(Lanes::splat(keep)), keep2(Lanes::splat(keep * keep)), take(Lanes::splat(share)) {
+        float power[8]; // each rounded from the one before
+        power[0] = keep;
+        for (int i = 1; i < 8; ++i)
+            power[i] = power[i - 1] * keep;
+        powers = Lanes::fourOf(power);
+        powersBeyond = Lanes::fourOf(power + 4);
+    }
+    // The recurrence over four values from zero.
+    V local(V values) const {
+        const V z = take * values;
+        const V z2 = z + keep1 * Lanes::upOne(z);
+        return z2 + keep2 * Lanes::upTwo(z2);
+    }
+    // first, second: eight inputs in the order of the recurrence; carry: y before them in every lane.
+    void step(V& first, V& second, V& carry) const {
+        const V z1 = local(first);
+        const V z2 = local(second) + powers * Lanes::last(z1);
+        first = z1 + powers * carry;
+        second = z2 + powersBeyond * carry;
+        carry = Lanes::last(second);
+    }
+};
+
 } // namespace
 
 // The same loops eight and sixteen bins at a time, built with AVX and AVX-512: use only where the processor
 // has them.
 extern const BinKernels avxKernels;
 extern const BinKernels avx512Kernels;
+
+// The smoothing across bins with both channels in one register, the same bits as the four-lane form (built
+// with AVX; call only when the processor has it).
+void smoothAcrossBinsAvx(float* a, float* b, float keep, float take);
 
 } // namespace spectral

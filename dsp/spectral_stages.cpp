@@ -1,9 +1,10 @@
 // Spectral effects. Magnitude stages scale Re and Im by m'/m and rotations multiply by cached unit
 // phasors; both equal the magnitude-and-angle form within single-precision error.
 //
-// The loops run four bins at a time (SSE2): Re of bins k..k+3 is one load, their Im one load read
-// backwards from 2045 - k. Each bin gets the operations it would get alone, except the smoothing across
-// bins, whose recurrence is evaluated four bins per step (see smoothAcrossBins).
+// The loops run four bins at a time (SSE2), or eight and sixteen where the processor has AVX and AVX-512
+// (spectral_bins.h): Re of bins k..k+3 is one load, their Im one load read backwards from 2045 - k. Each bin
+// gets the operations it would get alone, except the smoothing across bins, whose recurrence is evaluated
+// eight bins per step (see smoothAcrossBins).
 #include "dsp/spectral_stages.h"
 
 #include <algorithm>
@@ -26,38 +27,24 @@ void scaleBin(float* spectrum, int k, float factor) {
 }
 
 // One-pole smoothing up and then down the bins, in place over values[0..1024]: y = keep y + take v.
-// The recurrence is serial, so it is run eight bins per step: with z the recurrence inside the eight bins
-// from zero, y(k + i) = z(i) + keep^(i + 1) y(k - 1). This regroups the sums, so the result differs from
-// the bin-by-bin form by a few units in the last place. Both channels go through one loop.
-struct Scan {
-    __m128 keep1, keep2, powers, powersBeyond, take;
-    Scan(float keep, float share) : keep1(splat(keep)), keep2(splat(keep * keep)), take(splat(share)) {
-        float power[8];
-        power[0] = keep;
-        for (int i = 1; i < 8; ++i)
-            power[i] = power[i - 1] * keep;
-        powers = _mm_loadu_ps(power);
-        powersBeyond = _mm_loadu_ps(power + 4);
-    }
-    // The recurrence over four values from zero.
-    __m128 local(__m128 values) const {
-        __m128 z = _mm_mul_ps(take, values);
-        z = _mm_add_ps(z, _mm_mul_ps(keep1, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(z), 4))));
-        return _mm_add_ps(z, _mm_mul_ps(keep2, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(z), 8))));
-    }
-    static __m128 last(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)); }
-    // first, second: eight inputs in the order of the recurrence; carry: y before them in every lane.
-    void step(__m128& first, __m128& second, __m128& carry) const {
-        const __m128 z1 = local(first);
-        const __m128 z2 = _mm_add_ps(local(second), _mm_mul_ps(powers, last(z1)));
-        first = _mm_add_ps(z1, _mm_mul_ps(powers, carry));
-        second = _mm_add_ps(z2, _mm_mul_ps(powersBeyond, carry));
-        carry = last(second);
-    }
+// The recurrence is serial, so it is run eight bins per step (see Scan). This regroups the sums, so the
+// result differs from the bin-by-bin form by a few units in the last place. Both channels go through one
+// loop.
+struct FourLanes {
+    using V = __m128;
+    static V splat(float v) { return _mm_set1_ps(v); }
+    static V fourOf(const float* v) { return _mm_loadu_ps(v); }
+    // Moved up by one or two lanes, zeros coming in.
+    static V upOne(V v) { return _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 4)); }
+    static V upTwo(V v) { return _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 8)); }
+    static V last(V v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)); }
 };
 
 void smoothAcrossBins(float* a, float* b, float keep, float take) {
-    const Scan scan(keep, take);
+#if defined(__x86_64__)
+    if (vectorsInUse >= VectorWidth::Avx) return smoothAcrossBinsAvx(a, b, keep, take);
+#endif
+    const Scan<FourLanes> scan(keep, take);
     a[kHalf] = a[kHalf - 1];
     b[kHalf] = b[kHalf - 1];
     __m128 carryA = splat(a[0]);
