@@ -23,19 +23,14 @@ bool isPowerOfTwo(int64_t n) {
     return n >= 1 && (n & (n - 1)) == 0;
 }
 
-// (a, b) -> (a + b, a - b) on the pairs the split-radix pattern leaves at length two, from pass `first`.
-void lengthTwoButterflies(float* data, int64_t n, int firstPass = 0) {
+// The pairs the split-radix pattern leaves at length two.
+void lengthTwoButterflies(float* data, int64_t n) {
     const int64_t last = n - 1;
     int64_t start = 0;
     int64_t step = 4;
-    for (int pass = 0; start < last; ++pass) {
-        if (pass >= firstPass) {
-            for (int64_t s = start; s < last; s += step) {
-                const float a = data[s];
-                data[s] = a + data[s + 1];
-                data[s + 1] = a - data[s + 1];
-            }
-        }
+    while (start < last) {
+        for (int64_t s = start; s < last; s += step)
+            pairButterfly(data[s], data[s + 1]);
         step <<= 1;
         start = step - 2;
         step <<= 1;
@@ -146,9 +141,7 @@ constexpr int64_t kLargestVectorCount = 2048;
 constexpr int kLog2Largest = 11;
 constexpr int64_t kSmallestVectorCount = 32;
 
-// Four groups of a small stage side by side: lane k of column p is element p of group k.
-constexpr int kSmallStages = 3; // m = 4, 8, 16
-constexpr int kMaxSmallGroups = 344;
+constexpr int kBlocks = kLargestVectorCount / 16;
 
 // Everything the vector form needs, filled once at load, off the audio thread.
 struct Tables {
@@ -157,9 +150,10 @@ struct Tables {
     alignas(32) float inverse[4][kLargestVectorCount / 4];
     // Bit reversal of the 7 middle bits of an index below 2048, for the 4 x 4 block transposes.
     uint16_t reversedBlock[kLargestVectorCount / 16];
-    // Group starts of the small stages for 2048 points, ascending; a shorter transform uses a prefix.
-    uint16_t smallGroups[kSmallStages][kMaxSmallGroups];
-    int smallGroupCount[kSmallStages][kLog2Largest + 1];
+    // Starts of the 16-point blocks that hold a group of stage 16 (kind 0) and of the others (kind 1, two
+    // 8-point groups), ascending for 2048 points; a shorter transform uses a prefix of each.
+    uint16_t blockStarts[2][kBlocks];
+    int blockCount[2][kLog2Largest + 1];
 
     Tables() {
         for (int64_t m = 16; m <= kLargestVectorCount; m <<= 1) {
@@ -179,16 +173,18 @@ struct Tables {
                 r |= ((b >> bit) & 1) << (kLog2Largest - 5 - bit);
             reversedBlock[b] = static_cast<uint16_t>(r);
         }
-        for (int s = 0; s < kSmallStages; ++s) {
-            int count = 0;
-            forEachGroup(kLargestVectorCount, int64_t{4} << s,
-                         [&](int64_t g) { smallGroups[s][count++] = static_cast<uint16_t>(g); });
-            std::sort(smallGroups[s], smallGroups[s] + count);
-            for (int logN = 0; logN <= kLog2Largest; ++logN)
-                smallGroupCount[s][logN] = static_cast<int>(
-                    std::lower_bound(smallGroups[s], smallGroups[s] + count, int64_t{1} << logN) -
-                    smallGroups[s]);
+        bool whole[kBlocks] = {};
+        forEachGroup(kLargestVectorCount, 16, [&](int64_t g) { whole[g / 16] = true; });
+        int filled[2] = {0, 0};
+        for (int b = 0; b < kBlocks; ++b) {
+            const int kind = whole[b] ? 0 : 1;
+            blockStarts[kind][filled[kind]++] = static_cast<uint16_t>(16 * b);
         }
+        for (int kind = 0; kind < 2; ++kind)
+            for (int logN = 0; logN <= kLog2Largest; ++logN)
+                blockCount[kind][logN] = static_cast<int>(
+                    std::lower_bound(blockStarts[kind], blockStarts[kind] + filled[kind], 1 << logN) -
+                    blockStarts[kind]);
     }
 };
 const Tables tables;
@@ -269,31 +265,56 @@ template <int M, bool isForward, typename T> inline void smallStageColumns(T* d,
     }
 }
 
-template <int M, bool isForward> void smallStage(float* data, int logN) {
-    constexpr int stage = M == 4 ? 0 : M == 8 ? 1 : 2;
+// Everything from the second length-two pass to stage 16 on one 16-point block, in the scalar form's order
+// per point: a whole 16-point transform, or (isWhole false) two 8-point ones.
+template <bool isForward, bool isWhole, typename T> inline void blockStages(T* d, const Twiddle& w) {
+    if constexpr (isForward) {
+        pairButterfly(d[6], d[7]);
+        if constexpr (!isWhole) pairButterfly(d[14], d[15]);
+        smallStageColumns<4, true>(d, w), smallStageColumns<4, true>(d + 8, w);
+        if constexpr (isWhole) {
+            smallStageColumns<4, true>(d + 12, w);
+            smallStageColumns<8, true>(d, w), smallStageColumns<16, true>(d, w);
+        } else {
+            smallStageColumns<8, true>(d, w), smallStageColumns<8, true>(d + 8, w);
+        }
+    } else {
+        if constexpr (isWhole) {
+            smallStageColumns<16, false>(d, w), smallStageColumns<8, false>(d, w);
+            smallStageColumns<4, false>(d + 12, w);
+        } else {
+            smallStageColumns<8, false>(d, w), smallStageColumns<8, false>(d + 8, w);
+        }
+        smallStageColumns<4, false>(d, w), smallStageColumns<4, false>(d + 8, w);
+        pairButterfly(d[6], d[7]);
+        if constexpr (!isWhole) pairButterfly(d[14], d[15]);
+    }
+}
+
+// The blocks of one kind four at a time as columns, transposed in and out once. A short last batch repeats
+// its last block: the repeated lanes compute and store the same values.
+template <bool isForward, bool isWhole> void blockPass(float* data, int logN) {
     const float(&table)[4][kLargestVectorCount / 4] = isForward ? tables.forward : tables.inverse;
     const Twiddle w16 = {table[0][2], table[1][2], table[2][2], table[3][2]}; // j = 2 of stage 16
-    const uint16_t* groups = tables.smallGroups[stage];
-    const int count = tables.smallGroupCount[stage][logN];
-    int k = 0;
-    for (; k + 4 <= count; k += 4) {
-        __m128 d[M];
-        for (int q = 0; q < M; q += 4) {
-            __m128 r0 = load(data + groups[k] + q), r1 = load(data + groups[k + 1] + q);
-            __m128 r2 = load(data + groups[k + 2] + q), r3 = load(data + groups[k + 3] + q);
+    const uint16_t* starts = tables.blockStarts[isWhole ? 0 : 1];
+    const int count = tables.blockCount[isWhole ? 0 : 1][logN];
+    for (int k = 0; k < count; k += 4) {
+        float* p[4];
+        for (int lane = 0; lane < 4; ++lane)
+            p[lane] = data + starts[std::min(k + lane, count - 1)];
+        __m128 d[16];
+        for (int q = 0; q < 16; q += 4) {
+            __m128 r0 = load(p[0] + q), r1 = load(p[1] + q), r2 = load(p[2] + q), r3 = load(p[3] + q);
             _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
             d[q] = r0, d[q + 1] = r1, d[q + 2] = r2, d[q + 3] = r3;
         }
-        smallStageColumns<M, isForward>(d, w16);
-        for (int q = 0; q < M; q += 4) {
+        blockStages<isForward, isWhole>(d, w16);
+        for (int q = 0; q < 16; q += 4) {
             __m128 r0 = d[q], r1 = d[q + 1], r2 = d[q + 2], r3 = d[q + 3];
             _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-            store(data + groups[k] + q, r0), store(data + groups[k + 1] + q, r1);
-            store(data + groups[k + 2] + q, r2), store(data + groups[k + 3] + q, r3);
+            store(p[0] + q, r0), store(p[1] + q, r1), store(p[2] + q, r2), store(p[3] + q, r3);
         }
     }
-    for (; k < count; ++k) // leftover groups one by one
-        smallStageColumns<M, isForward>(data + groups[k], w16);
 }
 
 bool avxInUse = processorHasAvx();
@@ -324,10 +345,8 @@ void realfft_split(float* data, int64_t n) {
     if (!servedByVectors(n)) return fft_detail::realfftScalar(data, n);
     const int logN = log2Of(n);
     permuteWithFirstPairs<true>(data, n);
-    lengthTwoButterflies(data, n, 1);
-    smallStage<4, true>(data, logN);
-    smallStage<8, true>(data, logN);
-    smallStage<16, true>(data, logN);
+    blockPass<true, true>(data, logN);
+    blockPass<true, false>(data, logN);
     for (int64_t m = 32; m <= n; m <<= 1)
         runLargeStage<true>(data, n, m);
     const __m128 scale = _mm_set1_ps(1.0f / static_cast<float>(n));
@@ -340,10 +359,8 @@ void irealfft_split(float* data, int64_t n) {
     const int logN = log2Of(n);
     for (int64_t m = n; m >= 32; m >>= 1)
         runLargeStage<false>(data, n, m);
-    smallStage<16, false>(data, logN);
-    smallStage<8, false>(data, logN);
-    smallStage<4, false>(data, logN);
-    lengthTwoButterflies(data, n, 1);
+    blockPass<false, true>(data, logN);
+    blockPass<false, false>(data, logN);
     permuteWithFirstPairs<false>(data, n);
 }
 #else

@@ -11,6 +11,13 @@ namespace {
 
 constexpr float kSqrt2 = 1.4142135f;
 
+// (a, b) -> (a + b, a - b): the butterflies left at length two.
+template <typename T> inline void pairButterfly(T& a, T& b) {
+    const T first = a;
+    a = first + b;
+    b = first - b;
+}
+
 template <typename T> inline void forwardCorner(T& d1, T& d3, T& d4) {
     const T t1 = d4 + d3;
     d4 = d4 - d3;
