@@ -142,16 +142,17 @@ constexpr int kLog2Largest = 11;
 constexpr int64_t kSmallestVectorCount = 32;
 
 constexpr int kBlocks = kLargestVectorCount / 16;
+using TwiddleTable = float[4][kLargestVectorCount / 4];
 
 // Everything the vector form needs, filled once at load, off the audio thread.
 struct Tables {
     // Twiddle j of stage m at index m/8 + j - 2 (stages do not overlap); lanes past m/8 are unused.
-    alignas(32) float forward[4][kLargestVectorCount / 4];
-    alignas(32) float inverse[4][kLargestVectorCount / 4];
+    alignas(32) TwiddleTable forward;
+    alignas(32) TwiddleTable inverse;
     // Bit reversal of the 7 middle bits of an index below 2048, for the 4 x 4 block transposes.
     uint16_t reversedBlock[kLargestVectorCount / 16];
-    // Starts of the 16-point blocks that hold a group of stage 16 (kind 0) and of the others (kind 1, two
-    // 8-point groups), ascending for 2048 points; a shorter transform uses a prefix of each.
+    // Starts of the 16-point blocks outside the groups of stage 32 (kind 0) and of those groups (kind 1),
+    // ascending for 2048 points; a shorter transform uses a prefix of each.
     uint16_t blockStarts[2][kBlocks];
     int blockCount[2][kLog2Largest + 1];
 
@@ -173,12 +174,14 @@ struct Tables {
                 r |= ((b >> bit) & 1) << (kLog2Largest - 5 - bit);
             reversedBlock[b] = static_cast<uint16_t>(r);
         }
-        bool whole[kBlocks] = {};
-        forEachGroup(kLargestVectorCount, 16, [&](int64_t g) { whole[g / 16] = true; });
+        // Every 16-point block gets the length-two pairs and stages 4, 8 and 16 as a whole 16-point
+        // transform, or as two 8-point ones where it is the second half of a stage-32 group.
+        bool inStage32[kBlocks / 2] = {};
+        forEachGroup(kLargestVectorCount, 32, [&](int64_t g) { inStage32[g / 32] = true; });
         int filled[2] = {0, 0};
         for (int b = 0; b < kBlocks; ++b) {
-            const int kind = whole[b] ? 0 : 1;
-            blockStarts[kind][filled[kind]++] = static_cast<uint16_t>(16 * b);
+            if (!inStage32[b / 2]) blockStarts[0][filled[0]++] = static_cast<uint16_t>(16 * b);
+            if (inStage32[b / 2] && b % 2 == 0) blockStarts[1][filled[1]++] = static_cast<uint16_t>(16 * b);
         }
         for (int kind = 0; kind < 2; ++kind)
             for (int logN = 0; logN <= kLog2Largest; ++logN)
@@ -247,71 +250,86 @@ template <bool isForward> void permuteWithFirstPairs(float* data, int64_t n) {
     }
 }
 
-// One small stage on a group: d holds four groups as columns (__m128) or one group (float).
-template <int M, bool isForward, typename T> inline void smallStageColumns(T* d, const Twiddle& w) {
+// Stage M on one group, d holding four groups as columns.
+template <int M, bool isForward> inline void smallStageColumns(__m128* d, const TwiddleTable& table) {
     constexpr int m4 = M / 4, m8 = M / 8;
     if constexpr (isForward) {
         forwardCorner(d[0], d[2 * m4], d[3 * m4]);
         if constexpr (m8 > 0) forwardMiddle(d[m8], d[m8 + m4], d[m8 + 2 * m4], d[m8 + 3 * m4]);
-        if constexpr (m8 > 1)
-            forwardTwiddled(d[1], d[1 + m4], d[1 + 2 * m4], d[1 + 3 * m4], d[m4 - 1], d[2 * m4 - 1],
-                            d[3 * m4 - 1], d[4 * m4 - 1], w.cc1, w.ss1, w.cc3, w.ss3);
     } else {
         inverseCorner(d[0], d[m4], d[2 * m4], d[3 * m4]);
         if constexpr (m8 > 0) inverseMiddle(d[m8], d[m8 + m4], d[m8 + 2 * m4], d[m8 + 3 * m4]);
-        if constexpr (m8 > 1)
-            inverseTwiddled(d[1], d[1 + m4], d[1 + 2 * m4], d[1 + 3 * m4], d[m4 - 1], d[2 * m4 - 1],
-                            d[3 * m4 - 1], d[4 * m4 - 1], w.cc1, w.ss1, w.cc3, w.ss3);
+    }
+    for (int j = 2; j <= m8; ++j) {
+        const int i1 = j - 1, i5 = m4 - j + 1, at = m8 + j - 2;
+        const float cc1 = table[0][at], ss1 = table[1][at], cc3 = table[2][at], ss3 = table[3][at];
+        if constexpr (isForward)
+            forwardTwiddled(d[i1], d[i1 + m4], d[i1 + 2 * m4], d[i1 + 3 * m4], d[i5], d[i5 + m4],
+                            d[i5 + 2 * m4], d[i5 + 3 * m4], cc1, ss1, cc3, ss3);
+        else
+            inverseTwiddled(d[i1], d[i1 + m4], d[i1 + 2 * m4], d[i1 + 3 * m4], d[i5], d[i5 + m4],
+                            d[i5 + 2 * m4], d[i5 + 3 * m4], cc1, ss1, cc3, ss3);
     }
 }
 
 // Everything from the second length-two pass to stage 16 on one 16-point block, in the scalar form's order
 // per point: a whole 16-point transform, or (isWhole false) two 8-point ones.
-template <bool isForward, bool isWhole, typename T> inline void blockStages(T* d, const Twiddle& w) {
+template <bool isForward, bool isWhole> inline void blockStages(__m128* d, const TwiddleTable& table) {
     if constexpr (isForward) {
         pairButterfly(d[6], d[7]);
         if constexpr (!isWhole) pairButterfly(d[14], d[15]);
-        smallStageColumns<4, true>(d, w), smallStageColumns<4, true>(d + 8, w);
+        smallStageColumns<4, true>(d, table), smallStageColumns<4, true>(d + 8, table);
         if constexpr (isWhole) {
-            smallStageColumns<4, true>(d + 12, w);
-            smallStageColumns<8, true>(d, w), smallStageColumns<16, true>(d, w);
+            smallStageColumns<4, true>(d + 12, table);
+            smallStageColumns<8, true>(d, table), smallStageColumns<16, true>(d, table);
         } else {
-            smallStageColumns<8, true>(d, w), smallStageColumns<8, true>(d + 8, w);
+            smallStageColumns<8, true>(d, table), smallStageColumns<8, true>(d + 8, table);
         }
     } else {
         if constexpr (isWhole) {
-            smallStageColumns<16, false>(d, w), smallStageColumns<8, false>(d, w);
-            smallStageColumns<4, false>(d + 12, w);
+            smallStageColumns<16, false>(d, table), smallStageColumns<8, false>(d, table);
+            smallStageColumns<4, false>(d + 12, table);
         } else {
-            smallStageColumns<8, false>(d, w), smallStageColumns<8, false>(d + 8, w);
+            smallStageColumns<8, false>(d, table), smallStageColumns<8, false>(d + 8, table);
         }
-        smallStageColumns<4, false>(d, w), smallStageColumns<4, false>(d + 8, w);
+        smallStageColumns<4, false>(d, table), smallStageColumns<4, false>(d + 8, table);
         pairButterfly(d[6], d[7]);
         if constexpr (!isWhole) pairButterfly(d[14], d[15]);
     }
 }
 
-// The blocks of one kind four at a time as columns, transposed in and out once. A short last batch repeats
-// its last block: the repeated lanes compute and store the same values.
-template <bool isForward, bool isWhole> void blockPass(float* data, int logN) {
-    const float(&table)[4][kLargestVectorCount / 4] = isForward ? tables.forward : tables.inverse;
-    const Twiddle w16 = {table[0][2], table[1][2], table[2][2], table[3][2]}; // j = 2 of stage 16
-    const uint16_t* starts = tables.blockStarts[isWhole ? 0 : 1];
-    const int count = tables.blockCount[isWhole ? 0 : 1][logN];
+// Stages up to 16 on the 16-point blocks of a kind (tables.blockStarts), and for kind 1 stage 32 over each
+// pair, four blocks at a time as columns, transposed in and out once. A short last batch repeats its last
+// block: the repeated lanes compute and store the same values. With 32 points stage 32 is the last, so it
+// stores scaled by 1/32 as the scalar form scales its result.
+template <bool isForward, int kind> void blockPass(float* data, int logN) {
+    constexpr int points = 16 << kind;
+    const TwiddleTable& table = isForward ? tables.forward : tables.inverse;
+    const uint16_t* starts = tables.blockStarts[kind];
+    const int count = tables.blockCount[kind][logN];
+    const bool scaled = isForward && kind == 1 && logN == 5;
+    const __m128 scale = _mm_set1_ps(1.0f / 32.0f);
     for (int k = 0; k < count; k += 4) {
         float* p[4];
         for (int lane = 0; lane < 4; ++lane)
             p[lane] = data + starts[std::min(k + lane, count - 1)];
-        __m128 d[16];
-        for (int q = 0; q < 16; q += 4) {
+        __m128 d[points];
+        for (int q = 0; q < points; q += 4) {
             __m128 r0 = load(p[0] + q), r1 = load(p[1] + q), r2 = load(p[2] + q), r3 = load(p[3] + q);
             _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
             d[q] = r0, d[q + 1] = r1, d[q + 2] = r2, d[q + 3] = r3;
         }
-        blockStages<isForward, isWhole>(d, w16);
-        for (int q = 0; q < 16; q += 4) {
+        if constexpr (kind == 0) {
+            blockStages<isForward, true>(d, table);
+        } else {
+            if constexpr (!isForward) smallStageColumns<32, false>(d, table);
+            blockStages<isForward, true>(d, table), blockStages<isForward, false>(d + 16, table);
+            if constexpr (isForward) smallStageColumns<32, true>(d, table);
+        }
+        for (int q = 0; q < points; q += 4) {
             __m128 r0 = d[q], r1 = d[q + 1], r2 = d[q + 2], r3 = d[q + 3];
             _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            if (scaled) r0 = r0 * scale, r1 = r1 * scale, r2 = r2 * scale, r3 = r3 * scale;
             store(p[0] + q, r0), store(p[1] + q, r1), store(p[2] + q, r2), store(p[3] + q, r3);
         }
     }
@@ -325,7 +343,7 @@ template <bool isForward> void runLargeStage(float* data, int64_t n, int64_t m) 
         isForward ? tables.forward[0] : tables.inverse[0], isForward ? tables.forward[1] : tables.inverse[1],
         isForward ? tables.forward[2] : tables.inverse[2], isForward ? tables.forward[3] : tables.inverse[3]};
 #if defined(__x86_64__)
-    if (avxInUse && m >= 64) return fft_detail::largeStageAvx(data, n, m, table, isForward);
+    if (avxInUse) return fft_detail::largeStageAvx(data, n, m, table, isForward);
 #endif
     largeStage<SseLanes, isForward>(data, n, m, table);
 }
@@ -345,22 +363,19 @@ void realfft_split(float* data, int64_t n) {
     if (!servedByVectors(n)) return fft_detail::realfftScalar(data, n);
     const int logN = log2Of(n);
     permuteWithFirstPairs<true>(data, n);
-    blockPass<true, true>(data, logN);
-    blockPass<true, false>(data, logN);
-    for (int64_t m = 32; m <= n; m <<= 1)
+    blockPass<true, 0>(data, logN);
+    blockPass<true, 1>(data, logN);
+    for (int64_t m = 64; m <= n; m <<= 1)
         runLargeStage<true>(data, n, m);
-    const __m128 scale = _mm_set1_ps(1.0f / static_cast<float>(n));
-    for (int64_t i = 0; i < n; i += 4)
-        store(data + i, _mm_mul_ps(load(data + i), scale));
 }
 
 void irealfft_split(float* data, int64_t n) {
     if (!servedByVectors(n)) return fft_detail::irealfftScalar(data, n);
     const int logN = log2Of(n);
-    for (int64_t m = n; m >= 32; m >>= 1)
+    for (int64_t m = n; m >= 64; m >>= 1)
         runLargeStage<false>(data, n, m);
-    blockPass<false, true>(data, logN);
-    blockPass<false, false>(data, logN);
+    blockPass<false, 0>(data, logN);
+    blockPass<false, 1>(data, logN);
     permuteWithFirstPairs<false>(data, n);
 }
 #else

@@ -110,13 +110,22 @@ template <typename Visit> inline void forEachGroup(int64_t n, int64_t m, Visit v
 // j at a time. The i1 side runs up through the group and the i5 side down, so the i5 side is loaded and
 // stored lane-reversed. The last block of lanes reaches j = m/8 + 1, whose positions are the middle
 // butterfly's: that one is computed first from the old values and written over the spare lane.
+// isScaled (the forward's last stage) multiplies every point by 1/n as it is stored, as the scalar form
+// does after the stage: the only group covers all n points, and its corner leaves p[m/4] as it is.
 // table[0..3]: cos a, sin a, cos 3a, sin 3a of twiddle j of stage m at index m/8 + j - 2.
-template <typename Lanes, bool isForward>
+template <typename Lanes, bool isForward, bool isScaled = false>
 void largeStage(float* data, int64_t n, int64_t m, const float* const* table) {
+    if constexpr (isForward && !isScaled)
+        if (m == n) return largeStage<Lanes, true, true>(data, n, m, table);
     using V = typename Lanes::Vector;
     constexpr int64_t width = Lanes::kWidth;
     const int64_t m4 = m >> 2;
     const int64_t m8 = m >> 3;
+    const float scale = 1.0f / static_cast<float>(n);
+    const auto out = [scale](auto v) {
+        if constexpr (isScaled) v = v * scale;
+        return v;
+    };
     forEachGroup(n, m, [&](int64_t g) {
         float* p = data + g;
         float middle[4] = {p[m8], p[m8 + m4], p[m8 + 2 * m4], p[m8 + 3 * m4]};
@@ -127,6 +136,9 @@ void largeStage(float* data, int64_t n, int64_t m, const float* const* table) {
             inverseCorner(p[0], p[m4], p[2 * m4], p[3 * m4]);
             inverseMiddle(middle[0], middle[1], middle[2], middle[3]);
         }
+        if constexpr (isScaled)
+            for (int q = 0; q < 4; ++q)
+                p[q * m4] *= scale;
         for (int64_t j = 2; j <= m8; j += width) {
             const int64_t up = j - 1;                // i1 of the first lane
             const int64_t down = m4 - j - width + 2; // i5 of the last lane
@@ -142,13 +154,15 @@ void largeStage(float* data, int64_t n, int64_t m, const float* const* table) {
                 forwardTwiddled(d1, d2, d3, d4, d5, d6, d7, d8, cc1, ss1, cc3, ss3);
             else
                 inverseTwiddled(d1, d2, d3, d4, d5, d6, d7, d8, cc1, ss1, cc3, ss3);
-            Lanes::store(p + up, d1), Lanes::store(p + up + m4, d2);
-            Lanes::store(p + up + 2 * m4, d3), Lanes::store(p + up + 3 * m4, d4);
-            Lanes::store(p + down, Lanes::reversed(d5)), Lanes::store(p + down + m4, Lanes::reversed(d6));
-            Lanes::store(p + down + 2 * m4, Lanes::reversed(d7));
-            Lanes::store(p + down + 3 * m4, Lanes::reversed(d8));
+            Lanes::store(p + up, out(d1)), Lanes::store(p + up + m4, out(d2));
+            Lanes::store(p + up + 2 * m4, out(d3)), Lanes::store(p + up + 3 * m4, out(d4));
+            Lanes::store(p + down, Lanes::reversed(out(d5)));
+            Lanes::store(p + down + m4, Lanes::reversed(out(d6)));
+            Lanes::store(p + down + 2 * m4, Lanes::reversed(out(d7)));
+            Lanes::store(p + down + 3 * m4, Lanes::reversed(out(d8)));
         }
-        p[m8] = middle[0], p[m8 + m4] = middle[1], p[m8 + 2 * m4] = middle[2], p[m8 + 3 * m4] = middle[3];
+        for (int q = 0; q < 4; ++q)
+            p[m8 + q * m4] = out(middle[q]);
     });
 }
 
