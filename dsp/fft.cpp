@@ -149,6 +149,8 @@ struct Tables {
     // Twiddle j of stage m at index m/8 + j - 2 (stages do not overlap); lanes past m/8 are unused.
     alignas(32) TwiddleTable forward;
     alignas(32) TwiddleTable inverse;
+    const float* forwardRows[4] = {forward[0], forward[1], forward[2], forward[3]};
+    const float* inverseRows[4] = {inverse[0], inverse[1], inverse[2], inverse[3]};
     // Bit reversal of the 7 middle bits of an index below 2048, for the 4 x 4 block transposes.
     uint16_t reversedBlock[kLargestVectorCount / 16];
     // Starts of the 16-point blocks outside the groups of stage 32 (kind 0) and of those groups (kind 1),
@@ -202,6 +204,10 @@ struct SseLanes {
     static __m128 load(const float* p) { return _mm_loadu_ps(p); }
     static void store(float* p, __m128 v) { _mm_storeu_ps(p, v); }
     static __m128 reversed(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
+    // Four consecutive points q.. of block `row` of the batch.
+    static __m128 loadRow(float* const* p, int row, int q) { return load(p[row] + q); }
+    static void storeRow(float* const* p, int row, int q, __m128 v) { store(p[row] + q, v); }
+    static void transpose(__m128* r) { _MM_TRANSPOSE4_PS(r[0], r[1], r[2], r[3]); }
 };
 
 inline __m128 load(const float* p) {
@@ -250,98 +256,23 @@ template <bool isForward> void permuteWithFirstPairs(float* data, int64_t n) {
     }
 }
 
-// Stage M on one group, d holding four groups as columns.
-template <int M, bool isForward> inline void smallStageColumns(__m128* d, const TwiddleTable& table) {
-    constexpr int m4 = M / 4, m8 = M / 8;
-    if constexpr (isForward) {
-        forwardCorner(d[0], d[2 * m4], d[3 * m4]);
-        if constexpr (m8 > 0) forwardMiddle(d[m8], d[m8 + m4], d[m8 + 2 * m4], d[m8 + 3 * m4]);
-    } else {
-        inverseCorner(d[0], d[m4], d[2 * m4], d[3 * m4]);
-        if constexpr (m8 > 0) inverseMiddle(d[m8], d[m8 + m4], d[m8 + 2 * m4], d[m8 + 3 * m4]);
-    }
-    for (int j = 2; j <= m8; ++j) {
-        const int i1 = j - 1, i5 = m4 - j + 1, at = m8 + j - 2;
-        const float cc1 = table[0][at], ss1 = table[1][at], cc3 = table[2][at], ss3 = table[3][at];
-        if constexpr (isForward)
-            forwardTwiddled(d[i1], d[i1 + m4], d[i1 + 2 * m4], d[i1 + 3 * m4], d[i5], d[i5 + m4],
-                            d[i5 + 2 * m4], d[i5 + 3 * m4], cc1, ss1, cc3, ss3);
-        else
-            inverseTwiddled(d[i1], d[i1 + m4], d[i1 + 2 * m4], d[i1 + 3 * m4], d[i5], d[i5 + m4],
-                            d[i5 + 2 * m4], d[i5 + 3 * m4], cc1, ss1, cc3, ss3);
-    }
-}
-
-// Everything from the second length-two pass to stage 16 on one 16-point block, in the scalar form's order
-// per point: a whole 16-point transform, or (isWhole false) two 8-point ones.
-template <bool isForward, bool isWhole> inline void blockStages(__m128* d, const TwiddleTable& table) {
-    if constexpr (isForward) {
-        pairButterfly(d[6], d[7]);
-        if constexpr (!isWhole) pairButterfly(d[14], d[15]);
-        smallStageColumns<4, true>(d, table), smallStageColumns<4, true>(d + 8, table);
-        if constexpr (isWhole) {
-            smallStageColumns<4, true>(d + 12, table);
-            smallStageColumns<8, true>(d, table), smallStageColumns<16, true>(d, table);
-        } else {
-            smallStageColumns<8, true>(d, table), smallStageColumns<8, true>(d + 8, table);
-        }
-    } else {
-        if constexpr (isWhole) {
-            smallStageColumns<16, false>(d, table), smallStageColumns<8, false>(d, table);
-            smallStageColumns<4, false>(d + 12, table);
-        } else {
-            smallStageColumns<8, false>(d, table), smallStageColumns<8, false>(d + 8, table);
-        }
-        smallStageColumns<4, false>(d, table), smallStageColumns<4, false>(d + 8, table);
-        pairButterfly(d[6], d[7]);
-        if constexpr (!isWhole) pairButterfly(d[14], d[15]);
-    }
-}
-
-// Stages up to 16 on the 16-point blocks of a kind (tables.blockStarts), and for kind 1 stage 32 over each
-// pair, four blocks at a time as columns, transposed in and out once. A short last batch repeats its last
-// block: the repeated lanes compute and store the same values. With 32 points stage 32 is the last, so it
-// stores scaled by 1/32 as the scalar form scales its result.
-template <bool isForward, int kind> void blockPass(float* data, int logN) {
-    constexpr int points = 16 << kind;
-    const TwiddleTable& table = isForward ? tables.forward : tables.inverse;
-    const uint16_t* starts = tables.blockStarts[kind];
-    const int count = tables.blockCount[kind][logN];
-    const bool scaled = isForward && kind == 1 && logN == 5;
-    const __m128 scale = _mm_set1_ps(1.0f / 32.0f);
-    for (int k = 0; k < count; k += 4) {
-        float* p[4];
-        for (int lane = 0; lane < 4; ++lane)
-            p[lane] = data + starts[std::min(k + lane, count - 1)];
-        __m128 d[points];
-        for (int q = 0; q < points; q += 4) {
-            __m128 r0 = load(p[0] + q), r1 = load(p[1] + q), r2 = load(p[2] + q), r3 = load(p[3] + q);
-            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-            d[q] = r0, d[q + 1] = r1, d[q + 2] = r2, d[q + 3] = r3;
-        }
-        if constexpr (kind == 0) {
-            blockStages<isForward, true>(d, table);
-        } else {
-            if constexpr (!isForward) smallStageColumns<32, false>(d, table);
-            blockStages<isForward, true>(d, table), blockStages<isForward, false>(d + 16, table);
-            if constexpr (isForward) smallStageColumns<32, true>(d, table);
-        }
-        for (int q = 0; q < points; q += 4) {
-            __m128 r0 = d[q], r1 = d[q + 1], r2 = d[q + 2], r3 = d[q + 3];
-            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-            if (scaled) r0 = r0 * scale, r1 = r1 * scale, r2 = r2 * scale, r3 = r3 * scale;
-            store(p[0] + q, r0), store(p[1] + q, r1), store(p[2] + q, r2), store(p[3] + q, r3);
-        }
-    }
-}
-
 bool avxInUse = processorHasAvx();
+
+// The block pass (see blockPass) four blocks at a time, or eight where the processor has AVX. With 32
+// points stage 32 is the last, so it stores scaled by 1/32 as the scalar form scales its result.
+template <bool isForward, int kind> void runBlockPass(float* data, int logN) {
+    const float* const* table = isForward ? tables.forwardRows : tables.inverseRows;
+    const fft_detail::BlockBatch batch = {tables.blockStarts[kind], tables.blockCount[kind][logN], kind,
+                                          isForward && kind == 1 && logN == 5};
+#if defined(__x86_64__)
+    if (avxInUse) return fft_detail::blockPassAvx(data, batch, table, isForward);
+#endif
+    blockPass<SseLanes, isForward>(data, batch, table);
+}
 
 // Stages from 64 points run eight lanes wide where the processor has AVX.
 template <bool isForward> void runLargeStage(float* data, int64_t n, int64_t m) {
-    const float* const table[4] = {
-        isForward ? tables.forward[0] : tables.inverse[0], isForward ? tables.forward[1] : tables.inverse[1],
-        isForward ? tables.forward[2] : tables.inverse[2], isForward ? tables.forward[3] : tables.inverse[3]};
+    const float* const* table = isForward ? tables.forwardRows : tables.inverseRows;
 #if defined(__x86_64__)
     if (avxInUse) return fft_detail::largeStageAvx(data, n, m, table, isForward);
 #endif
@@ -363,8 +294,8 @@ void realfft_split(float* data, int64_t n) {
     if (!servedByVectors(n)) return fft_detail::realfftScalar(data, n);
     const int logN = log2Of(n);
     permuteWithFirstPairs<true>(data, n);
-    blockPass<true, 0>(data, logN);
-    blockPass<true, 1>(data, logN);
+    runBlockPass<true, 0>(data, logN);
+    runBlockPass<true, 1>(data, logN);
     for (int64_t m = 64; m <= n; m <<= 1)
         runLargeStage<true>(data, n, m);
 }
@@ -374,8 +305,8 @@ void irealfft_split(float* data, int64_t n) {
     const int logN = log2Of(n);
     for (int64_t m = n; m >= 64; m >>= 1)
         runLargeStage<false>(data, n, m);
-    blockPass<false, 0>(data, logN);
-    blockPass<false, 1>(data, logN);
+    runBlockPass<false, 0>(data, logN);
+    runBlockPass<false, 1>(data, logN);
     permuteWithFirstPairs<false>(data, n);
 }
 #else

@@ -21,4 +21,14 @@ void irealfftScalar(float* data, int64_t n);
 bool useAvx(bool wanted);
 // The eight-lane stage, built for AVX in its own file; table as in the four-lane form.
 void largeStageAvx(float* data, int64_t n, int64_t m, const float* const* table, bool forward);
+
+// The 16-point blocks that one pass takes from the second length-two pass up to stage 16 (kind 0) or 32
+// (kind 1: starts of the stage-32 groups); scaled when that stage is the forward's last.
+struct BlockBatch {
+    const uint16_t* starts;
+    int count;
+    int kind;
+    bool scaled;
+};
+void blockPassAvx(float* data, const BlockBatch& batch, const float* const* table, bool forward);
 } // namespace fft_detail

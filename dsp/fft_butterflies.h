@@ -5,7 +5,10 @@
 // copy its own.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+
+#include "dsp/fft.h"
 
 namespace {
 
@@ -164,6 +167,95 @@ void largeStage(float* data, int64_t n, int64_t m, const float* const* table) {
         for (int q = 0; q < 4; ++q)
             p[m8 + q * m4] = out(middle[q]);
     });
+}
+
+// Stage M on one group, d holding groups as columns.
+template <int M, bool isForward, typename T> inline void smallStageColumns(T* d, const float* const* table) {
+    constexpr int m4 = M / 4, m8 = M / 8;
+    if constexpr (isForward) {
+        forwardCorner(d[0], d[2 * m4], d[3 * m4]);
+        if constexpr (m8 > 0) forwardMiddle(d[m8], d[m8 + m4], d[m8 + 2 * m4], d[m8 + 3 * m4]);
+    } else {
+        inverseCorner(d[0], d[m4], d[2 * m4], d[3 * m4]);
+        if constexpr (m8 > 0) inverseMiddle(d[m8], d[m8 + m4], d[m8 + 2 * m4], d[m8 + 3 * m4]);
+    }
+    for (int j = 2; j <= m8; ++j) {
+        const int i1 = j - 1, i5 = m4 - j + 1, at = m8 + j - 2;
+        const float cc1 = table[0][at], ss1 = table[1][at], cc3 = table[2][at], ss3 = table[3][at];
+        if constexpr (isForward)
+            forwardTwiddled(d[i1], d[i1 + m4], d[i1 + 2 * m4], d[i1 + 3 * m4], d[i5], d[i5 + m4],
+                            d[i5 + 2 * m4], d[i5 + 3 * m4], cc1, ss1, cc3, ss3);
+        else
+            inverseTwiddled(d[i1], d[i1 + m4], d[i1 + 2 * m4], d[i1 + 3 * m4], d[i5], d[i5 + m4],
+                            d[i5 + 2 * m4], d[i5 + 3 * m4], cc1, ss1, cc3, ss3);
+    }
+}
+
+// Everything from the second length-two pass to stage 16 on one 16-point block, in the scalar form's order
+// per point: a whole 16-point transform, or (isWhole false) two 8-point ones.
+template <bool isForward, bool isWhole, typename T> inline void blockStages(T* d, const float* const* table) {
+    if constexpr (isForward) {
+        pairButterfly(d[6], d[7]);
+        if constexpr (!isWhole) pairButterfly(d[14], d[15]);
+        smallStageColumns<4, true>(d, table), smallStageColumns<4, true>(d + 8, table);
+        if constexpr (isWhole) {
+            smallStageColumns<4, true>(d + 12, table);
+            smallStageColumns<8, true>(d, table), smallStageColumns<16, true>(d, table);
+        } else {
+            smallStageColumns<8, true>(d, table), smallStageColumns<8, true>(d + 8, table);
+        }
+    } else {
+        if constexpr (isWhole) {
+            smallStageColumns<16, false>(d, table), smallStageColumns<8, false>(d, table);
+            smallStageColumns<4, false>(d + 12, table);
+        } else {
+            smallStageColumns<8, false>(d, table), smallStageColumns<8, false>(d + 8, table);
+        }
+        smallStageColumns<4, false>(d, table), smallStageColumns<4, false>(d + 8, table);
+        pairButterfly(d[6], d[7]);
+        if constexpr (!isWhole) pairButterfly(d[14], d[15]);
+    }
+}
+
+// Stages up to 16 on 16-point blocks, and for kind 1 stage 32 over each pair of them, Lanes::kWidth blocks
+// at a time as columns, transposed in and out once. A short last batch repeats its last block: the repeated
+// lanes compute and store the same values.
+template <typename Lanes, bool isForward, int kind>
+void blockPassOf(float* data, const fft_detail::BlockBatch& batch, const float* const* table) {
+    using V = typename Lanes::Vector;
+    constexpr int width = Lanes::kWidth, points = 16 << kind;
+    const float scale = 1.0f / 32.0f;
+    for (int k = 0; k < batch.count; k += width) {
+        float* p[width];
+        for (int lane = 0; lane < width; ++lane)
+            p[lane] = data + batch.starts[std::min(k + lane, batch.count - 1)];
+        V d[points];
+        for (int q = 0; q < points; q += 4) {
+            for (int row = 0; row < 4; ++row)
+                d[q + row] = Lanes::loadRow(p, row, q);
+            Lanes::transpose(d + q);
+        }
+        if constexpr (kind == 0) {
+            blockStages<isForward, true>(d, table);
+        } else {
+            if constexpr (!isForward) smallStageColumns<32, false>(d, table);
+            blockStages<isForward, true>(d, table), blockStages<isForward, false>(d + 16, table);
+            if constexpr (isForward) smallStageColumns<32, true>(d, table);
+        }
+        for (int q = 0; q < points; q += 4) {
+            Lanes::transpose(d + q);
+            for (int row = 0; row < 4; ++row)
+                Lanes::storeRow(p, row, q, batch.scaled ? d[q + row] * scale : d[q + row]);
+        }
+    }
+}
+
+template <typename Lanes, bool isForward>
+void blockPass(float* data, const fft_detail::BlockBatch& batch, const float* const* table) {
+    if (batch.kind == 0)
+        blockPassOf<Lanes, isForward, 0>(data, batch, table);
+    else
+        blockPassOf<Lanes, isForward, 1>(data, batch, table);
 }
 
 } // namespace
