@@ -198,18 +198,6 @@ int log2Of(int64_t n) {
     return 63 - __builtin_clzll(static_cast<uint64_t>(n));
 }
 
-struct SseLanes {
-    using Vector = __m128;
-    static constexpr int kWidth = 4;
-    static __m128 load(const float* p) { return _mm_loadu_ps(p); }
-    static void store(float* p, __m128 v) { _mm_storeu_ps(p, v); }
-    static __m128 reversed(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
-    // Four consecutive points q.. of block `row` of the batch.
-    static __m128 loadRow(float* const* p, int row, int q) { return load(p[row] + q); }
-    static void storeRow(float* const* p, int row, int q, __m128 v) { store(p[row] + q, v); }
-    static void transpose(__m128* r) { _MM_TRANSPOSE4_PS(r[0], r[1], r[2], r[3]); }
-};
-
 inline __m128 load(const float* p) {
     return _mm_loadu_ps(p);
 }
@@ -219,6 +207,19 @@ inline void store(float* p, __m128 v) {
 inline __m128 reversed(__m128 v) {
     return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
 }
+
+struct SseLanes {
+    using Vector = __m128;
+    static constexpr int kWidth = 4;
+    static __m128 load(const float* p) { return ::load(p); }
+    static void store(float* p, __m128 v) { ::store(p, v); }
+    static __m128 loadReversed(const float* p) { return reversed(::load(p)); }
+    static void storeReversed(float* p, __m128 v) { ::store(p, reversed(v)); }
+    // Four consecutive points q.. of block `row` of the batch.
+    static __m128 loadRow(float* const* p, int row, int q) { return load(p[row] + q); }
+    static void storeRow(float* const* p, int row, int q, __m128 v) { store(p[row] + q, v); }
+    static void transpose(__m128* r) { _MM_TRANSPOSE4_PS(r[0], r[1], r[2], r[3]); }
+};
 
 // The permutation with the first length-two pass folded in, in 4 x 4 blocks. An index of n = 2^k points is
 // (a: top 2 bits, b: k - 4 bits, c: low 2 bits) and moves to (rev c, rev b, rev a), so block (., b) is a

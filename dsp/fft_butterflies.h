@@ -147,9 +147,8 @@ void largeStage(float* data, int64_t n, int64_t m, const float* const* table) {
             const int64_t down = m4 - j - width + 2; // i5 of the last lane
             V d1 = Lanes::load(p + up), d2 = Lanes::load(p + up + m4);
             V d3 = Lanes::load(p + up + 2 * m4), d4 = Lanes::load(p + up + 3 * m4);
-            V d5 = Lanes::reversed(Lanes::load(p + down)), d6 = Lanes::reversed(Lanes::load(p + down + m4));
-            V d7 = Lanes::reversed(Lanes::load(p + down + 2 * m4));
-            V d8 = Lanes::reversed(Lanes::load(p + down + 3 * m4));
+            V d5 = Lanes::loadReversed(p + down), d6 = Lanes::loadReversed(p + down + m4);
+            V d7 = Lanes::loadReversed(p + down + 2 * m4), d8 = Lanes::loadReversed(p + down + 3 * m4);
             const int64_t at = m8 + j - 2;
             const V cc1 = Lanes::load(table[0] + at), ss1 = Lanes::load(table[1] + at);
             const V cc3 = Lanes::load(table[2] + at), ss3 = Lanes::load(table[3] + at);
@@ -159,10 +158,9 @@ void largeStage(float* data, int64_t n, int64_t m, const float* const* table) {
                 inverseTwiddled(d1, d2, d3, d4, d5, d6, d7, d8, cc1, ss1, cc3, ss3);
             Lanes::store(p + up, out(d1)), Lanes::store(p + up + m4, out(d2));
             Lanes::store(p + up + 2 * m4, out(d3)), Lanes::store(p + up + 3 * m4, out(d4));
-            Lanes::store(p + down, Lanes::reversed(out(d5)));
-            Lanes::store(p + down + m4, Lanes::reversed(out(d6)));
-            Lanes::store(p + down + 2 * m4, Lanes::reversed(out(d7)));
-            Lanes::store(p + down + 3 * m4, Lanes::reversed(out(d8)));
+            Lanes::storeReversed(p + down, out(d5)), Lanes::storeReversed(p + down + m4, out(d6));
+            Lanes::storeReversed(p + down + 2 * m4, out(d7)),
+                Lanes::storeReversed(p + down + 3 * m4, out(d8));
         }
         for (int q = 0; q < 4; ++q)
             p[m8 + q * m4] = out(middle[q]);
