@@ -151,8 +151,10 @@ struct Tables {
     alignas(32) TwiddleTable inverse;
     const float* forwardRows[4] = {forward[0], forward[1], forward[2], forward[3]};
     const float* inverseRows[4] = {inverse[0], inverse[1], inverse[2], inverse[3]};
-    // Bit reversal of the 7 middle bits of an index below 2048, for the 4 x 4 block transposes.
-    uint16_t reversedBlock[kLargestVectorCount / 16];
+    // For the permutation's 4 x 4 blocks of 2^logN points: the blocks b equal to their reversal r, then the
+    // pairs b < r, as (b, r); counts of each.
+    uint8_t blockPairs[kLog2Largest + 1][kBlocks][2];
+    int selfPairCount[kLog2Largest + 1], pairCount[kLog2Largest + 1];
     // Starts of the 16-point blocks outside the groups of stage 32 (kind 0) and of those groups (kind 1),
     // ascending for 2048 points; a shorter transform uses a prefix of each.
     uint16_t blockStarts[2][kBlocks];
@@ -170,11 +172,19 @@ struct Tables {
                 inverse[3][at] = i.ss3;
             }
         }
-        for (int b = 0; b < kLargestVectorCount / 16; ++b) {
-            int r = 0;
-            for (int bit = 0; bit < kLog2Largest - 4; ++bit)
-                r |= ((b >> bit) & 1) << (kLog2Largest - 5 - bit);
-            reversedBlock[b] = static_cast<uint16_t>(r);
+        for (int logN = 4; logN <= kLog2Largest; ++logN) {
+            int count = 0;
+            for (bool self : {true, false}) {
+                for (int b = 0; b < (1 << logN) / 16; ++b) {
+                    int r = 0;
+                    for (int bit = 0; bit < logN - 4; ++bit)
+                        r |= ((b >> bit) & 1) << (logN - 5 - bit);
+                    if (self ? r != b : r <= b) continue;
+                    blockPairs[logN][count][0] = static_cast<uint8_t>(b);
+                    blockPairs[logN][count++][1] = static_cast<uint8_t>(r);
+                }
+                (self ? selfPairCount : pairCount)[logN] = count;
+            }
         }
         // Every 16-point block gets the length-two pairs and stages 4, 8 and 16 as a whole 16-point
         // transform, or as two 8-point ones where it is the second half of a stage-32 group.
@@ -243,17 +253,22 @@ inline void permuteBlock(const float* data, int64_t quarter, int64_t from, __m12
 
 template <bool isForward> void permuteWithFirstPairs(float* data, int64_t n) {
     const int64_t quarter = n / 4;
-    const int shift = kLog2Largest - log2Of(n);
-    for (int64_t b = 0; b < n / 16; ++b) {
-        const int64_t r = tables.reversedBlock[b] >> shift;
-        if (r < b) continue;
+    const int logN = log2Of(n);
+    const uint8_t(*pairs)[2] = tables.blockPairs[logN];
+    int k = 0;
+    for (; k < tables.selfPairCount[logN]; ++k) {
+        __m128 a[4];
+        permuteBlock<isForward>(data, quarter, 4 * pairs[k][0], a);
+        for (int row = 0; row < 4; ++row)
+            store(data + row * quarter + 4 * pairs[k][0], a[row]);
+    }
+    for (; k < tables.pairCount[logN]; ++k) {
+        const int64_t b = pairs[k][0], r = pairs[k][1];
         __m128 a[4], c[4];
         permuteBlock<isForward>(data, quarter, 4 * b, a);
-        if (r != b) permuteBlock<isForward>(data, quarter, 4 * r, c);
-        for (int row = 0; row < 4; ++row) {
-            store(data + row * quarter + 4 * r, a[row]);
-            if (r != b) store(data + row * quarter + 4 * b, c[row]);
-        }
+        permuteBlock<isForward>(data, quarter, 4 * r, c);
+        for (int row = 0; row < 4; ++row)
+            store(data + row * quarter + 4 * r, a[row]), store(data + row * quarter + 4 * b, c[row]);
     }
 }
 
