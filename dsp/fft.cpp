@@ -2,8 +2,8 @@
 // Forward twiddles come from the polynomial sine and cosine, inverse twiddles from libm.
 //
 // Two forms compute every output with the same operations in the same order, so they agree bit for bit:
-// the scalar form below, and a vector form for 32..2048 points that runs the independent butterflies of a
-// stage four at a time and takes its twiddles from tables filled once at load.
+// the scalar form below, and a vector form for 32..2048 points that runs independent butterflies four or
+// eight at a time and takes its twiddles and block lists from tables filled once at load.
 #include "dsp/fft.h"
 
 #include <algorithm>

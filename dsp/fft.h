@@ -16,7 +16,7 @@ namespace fft_detail {
 void realfftScalar(float* data, int64_t n);
 void irealfftScalar(float* data, int64_t n);
 
-// Whether stages from 64 points run eight lanes wide (AVX) instead of four (SSE2). On by default where the
+// Whether the vector form runs eight lanes wide (AVX) instead of four (SSE2). On by default where the
 // processor has AVX; returns the setting now in force, so tests can cover both.
 bool useAvx(bool wanted);
 // The eight-lane stage, built for AVX in its own file; table as in the four-lane form.
@@ -30,5 +30,6 @@ struct BlockBatch {
     int kind;
     bool scaled;
 };
+// The block pass eight blocks wide, built for AVX like the stage above.
 void blockPassAvx(float* data, const BlockBatch& batch, const float* const* table, bool forward);
 } // namespace fft_detail
