@@ -225,6 +225,9 @@ struct SseLanes {
     static void store(float* p, __m128 v) { ::store(p, v); }
     static __m128 loadReversed(const float* p) { return reversed(::load(p)); }
     static void storeReversed(float* p, __m128 v) { ::store(p, reversed(v)); }
+    static __m128 withLast(__m128 v, __m128 w) {
+        return _mm_shuffle_ps(v, _mm_unpackhi_ps(v, w), _MM_SHUFFLE(3, 0, 1, 0));
+    }
     // Four consecutive points q.. of block `row` of the batch.
     static __m128 loadRow(float* const* p, int row, int q) { return load(p[row] + q); }
     static void storeRow(float* const* p, int row, int q, __m128 v) { store(p[row] + q, v); }

@@ -23,6 +23,8 @@ struct AvxLanes {
         const __m256 halvesSwapped = _mm256_permute2f128_ps(v, v, 1);
         _mm256_storeu_ps(p, _mm256_permute_ps(halvesSwapped, _MM_SHUFFLE(0, 1, 2, 3)));
     }
+    // v with its last lane from w.
+    static __m256 withLast(__m256 v, __m256 w) { return _mm256_blend_ps(v, w, 0x80); }
     // Block `row` of the batch in the low half and block row + 4 in the high half.
     static __m256 loadRow(float* const* p, int row, int q) {
         return _mm256_loadu2_m128(p[row + 4] + q, p[row] + q);

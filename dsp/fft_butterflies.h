@@ -111,8 +111,8 @@ template <typename Visit> inline void forEachGroup(int64_t n, int64_t m, Visit v
 
 // A stage whose m/8 is a multiple of the lane width, one group at a time, twiddled butterflies Lanes::kWidth
 // j at a time. The i1 side runs up through the group and the i5 side down, so the i5 side is loaded and
-// stored lane-reversed. The last block of lanes reaches j = m/8 + 1, whose positions are the middle
-// butterfly's: that one is computed first from the old values and written over the spare lane.
+// stored lane-reversed. The last block of lanes reaches j = m/8 + 1, whose positions on both sides are the
+// middle butterfly's: that one is computed in the same lanes from the old values and takes their place.
 // isScaled (the forward's last stage) multiplies every point by 1/n as it is stored, as the scalar form
 // does after the stage: the only group covers all n points, and its corner leaves p[m/4] as it is.
 // table[0..3]: cos a, sin a, cos 3a, sin 3a of twiddle j of stage m at index m/8 + j - 2.
@@ -131,14 +131,10 @@ void largeStage(float* data, int64_t n, int64_t m, const float* const* table) {
     };
     forEachGroup(n, m, [&](int64_t g) {
         float* p = data + g;
-        float middle[4] = {p[m8], p[m8 + m4], p[m8 + 2 * m4], p[m8 + 3 * m4]};
-        if (isForward) {
+        if (isForward)
             forwardCorner(p[0], p[2 * m4], p[3 * m4]);
-            forwardMiddle(middle[0], middle[1], middle[2], middle[3]);
-        } else {
+        else
             inverseCorner(p[0], p[m4], p[2 * m4], p[3 * m4]);
-            inverseMiddle(middle[0], middle[1], middle[2], middle[3]);
-        }
         if constexpr (isScaled)
             for (int q = 0; q < 4; ++q)
                 p[q * m4] *= scale;
@@ -149,6 +145,7 @@ void largeStage(float* data, int64_t n, int64_t m, const float* const* table) {
             V d3 = Lanes::load(p + up + 2 * m4), d4 = Lanes::load(p + up + 3 * m4);
             V d5 = Lanes::loadReversed(p + down), d6 = Lanes::loadReversed(p + down + m4);
             V d7 = Lanes::loadReversed(p + down + 2 * m4), d8 = Lanes::loadReversed(p + down + 3 * m4);
+            V middle[4] = {d1, d2, d3, d4};
             const int64_t at = m8 + j - 2;
             const V cc1 = Lanes::load(table[0] + at), ss1 = Lanes::load(table[1] + at);
             const V cc3 = Lanes::load(table[2] + at), ss3 = Lanes::load(table[3] + at);
@@ -156,14 +153,22 @@ void largeStage(float* data, int64_t n, int64_t m, const float* const* table) {
                 forwardTwiddled(d1, d2, d3, d4, d5, d6, d7, d8, cc1, ss1, cc3, ss3);
             else
                 inverseTwiddled(d1, d2, d3, d4, d5, d6, d7, d8, cc1, ss1, cc3, ss3);
+            if (j + width > m8) { // the spare lane on both sides: the middle butterfly, from the old values
+                if (isForward)
+                    forwardMiddle(middle[0], middle[1], middle[2], middle[3]);
+                else
+                    inverseMiddle(middle[0], middle[1], middle[2], middle[3]);
+                d1 = Lanes::withLast(d1, middle[0]), d5 = Lanes::withLast(d5, middle[0]);
+                d2 = Lanes::withLast(d2, middle[1]), d6 = Lanes::withLast(d6, middle[1]);
+                d3 = Lanes::withLast(d3, middle[2]), d7 = Lanes::withLast(d7, middle[2]);
+                d4 = Lanes::withLast(d4, middle[3]), d8 = Lanes::withLast(d8, middle[3]);
+            }
             Lanes::store(p + up, out(d1)), Lanes::store(p + up + m4, out(d2));
             Lanes::store(p + up + 2 * m4, out(d3)), Lanes::store(p + up + 3 * m4, out(d4));
             Lanes::storeReversed(p + down, out(d5)), Lanes::storeReversed(p + down + m4, out(d6));
             Lanes::storeReversed(p + down + 2 * m4, out(d7)),
                 Lanes::storeReversed(p + down + 3 * m4, out(d8));
         }
-        for (int q = 0; q < 4; ++q)
-            p[m8 + q * m4] = out(middle[q]);
     });
 }
 
