@@ -2,8 +2,8 @@
 // Forward twiddles come from the polynomial sine and cosine, inverse twiddles from libm.
 //
 // Two forms compute every output with the same operations in the same order, so they agree bit for bit:
-// the scalar form below, and a vector form for 32..2048 points that runs the independent butterflies of a
-// stage four at a time and takes its twiddles from tables filled once at load.
+// the scalar form below, and a vector form for 32..2048 points that runs independent butterflies four or
+// eight at a time and takes its twiddles and block lists from tables filled once at load.
 #include "dsp/fft.h"
 
 #include <algorithm>
@@ -23,19 +23,14 @@ bool isPowerOfTwo(int64_t n) {
     return n >= 1 && (n & (n - 1)) == 0;
 }
 
-// (a, b) -> (a + b, a - b) on the pairs the split-radix pattern leaves at length two, from pass `first`.
-void lengthTwoButterflies(float* data, int64_t n, int firstPass = 0) {
+// The pairs the split-radix pattern leaves at length two.
+void lengthTwoButterflies(float* data, int64_t n) {
     const int64_t last = n - 1;
     int64_t start = 0;
     int64_t step = 4;
-    for (int pass = 0; start < last; ++pass) {
-        if (pass >= firstPass) {
-            for (int64_t s = start; s < last; s += step) {
-                const float a = data[s];
-                data[s] = a + data[s + 1];
-                data[s + 1] = a - data[s + 1];
-            }
-        }
+    while (start < last) {
+        for (int64_t s = start; s < last; s += step)
+            pairButterfly(data[s], data[s + 1]);
         step <<= 1;
         start = step - 2;
         step <<= 1;
@@ -146,20 +141,24 @@ constexpr int64_t kLargestVectorCount = 2048;
 constexpr int kLog2Largest = 11;
 constexpr int64_t kSmallestVectorCount = 32;
 
-// Four groups of a small stage side by side: lane k of column p is element p of group k.
-constexpr int kSmallStages = 3; // m = 4, 8, 16
-constexpr int kMaxSmallGroups = 344;
+constexpr int kBlocks = kLargestVectorCount / 16;
+using TwiddleTable = float[4][kLargestVectorCount / 4];
 
 // Everything the vector form needs, filled once at load, off the audio thread.
 struct Tables {
     // Twiddle j of stage m at index m/8 + j - 2 (stages do not overlap); lanes past m/8 are unused.
-    alignas(32) float forward[4][kLargestVectorCount / 4];
-    alignas(32) float inverse[4][kLargestVectorCount / 4];
-    // Bit reversal of the 7 middle bits of an index below 2048, for the 4 x 4 block transposes.
-    uint16_t reversedBlock[kLargestVectorCount / 16];
-    // Group starts of the small stages for 2048 points, ascending; a shorter transform uses a prefix.
-    uint16_t smallGroups[kSmallStages][kMaxSmallGroups];
-    int smallGroupCount[kSmallStages][kLog2Largest + 1];
+    alignas(32) TwiddleTable forward;
+    alignas(32) TwiddleTable inverse;
+    const float* forwardRows[4] = {forward[0], forward[1], forward[2], forward[3]};
+    const float* inverseRows[4] = {inverse[0], inverse[1], inverse[2], inverse[3]};
+    // For the permutation's 4 x 4 blocks of 2^logN points: the blocks b equal to their reversal r, then the
+    // pairs b < r, as (b, r); counts of each.
+    uint8_t blockPairs[kLog2Largest + 1][kBlocks][2];
+    int selfPairCount[kLog2Largest + 1], pairCount[kLog2Largest + 1];
+    // Starts of the 16-point blocks outside the groups of stage 32 (kind 0) and of those groups (kind 1),
+    // ascending for 2048 points; a shorter transform uses a prefix of each.
+    uint16_t blockStarts[2][kBlocks];
+    int blockCount[2][kLog2Largest + 1];
 
     Tables() {
         for (int64_t m = 16; m <= kLargestVectorCount; m <<= 1) {
@@ -173,22 +172,34 @@ struct Tables {
                 inverse[3][at] = i.ss3;
             }
         }
-        for (int b = 0; b < kLargestVectorCount / 16; ++b) {
-            int r = 0;
-            for (int bit = 0; bit < kLog2Largest - 4; ++bit)
-                r |= ((b >> bit) & 1) << (kLog2Largest - 5 - bit);
-            reversedBlock[b] = static_cast<uint16_t>(r);
-        }
-        for (int s = 0; s < kSmallStages; ++s) {
+        for (int logN = 4; logN <= kLog2Largest; ++logN) {
             int count = 0;
-            forEachGroup(kLargestVectorCount, int64_t{4} << s,
-                         [&](int64_t g) { smallGroups[s][count++] = static_cast<uint16_t>(g); });
-            std::sort(smallGroups[s], smallGroups[s] + count);
-            for (int logN = 0; logN <= kLog2Largest; ++logN)
-                smallGroupCount[s][logN] = static_cast<int>(
-                    std::lower_bound(smallGroups[s], smallGroups[s] + count, int64_t{1} << logN) -
-                    smallGroups[s]);
+            for (bool self : {true, false}) {
+                for (int b = 0; b < (1 << logN) / 16; ++b) {
+                    int r = 0;
+                    for (int bit = 0; bit < logN - 4; ++bit)
+                        r |= ((b >> bit) & 1) << (logN - 5 - bit);
+                    if (self ? r != b : r <= b) continue;
+                    blockPairs[logN][count][0] = static_cast<uint8_t>(b);
+                    blockPairs[logN][count++][1] = static_cast<uint8_t>(r);
+                }
+                (self ? selfPairCount : pairCount)[logN] = count;
+            }
         }
+        // Every 16-point block gets the length-two pairs and stages 4, 8 and 16 as a whole 16-point
+        // transform, or as two 8-point ones where it is the second half of a stage-32 group.
+        bool inStage32[kBlocks / 2] = {};
+        forEachGroup(kLargestVectorCount, 32, [&](int64_t g) { inStage32[g / 32] = true; });
+        int filled[2] = {0, 0};
+        for (int b = 0; b < kBlocks; ++b) {
+            if (!inStage32[b / 2]) blockStarts[0][filled[0]++] = static_cast<uint16_t>(16 * b);
+            if (inStage32[b / 2] && b % 2 == 0) blockStarts[1][filled[1]++] = static_cast<uint16_t>(16 * b);
+        }
+        for (int kind = 0; kind < 2; ++kind)
+            for (int logN = 0; logN <= kLog2Largest; ++logN)
+                blockCount[kind][logN] = static_cast<int>(
+                    std::lower_bound(blockStarts[kind], blockStarts[kind] + filled[kind], 1 << logN) -
+                    blockStarts[kind]);
     }
 };
 const Tables tables;
@@ -196,14 +207,6 @@ const Tables tables;
 int log2Of(int64_t n) {
     return 63 - __builtin_clzll(static_cast<uint64_t>(n));
 }
-
-struct SseLanes {
-    using Vector = __m128;
-    static constexpr int kWidth = 4;
-    static __m128 load(const float* p) { return _mm_loadu_ps(p); }
-    static void store(float* p, __m128 v) { _mm_storeu_ps(p, v); }
-    static __m128 reversed(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
-};
 
 inline __m128 load(const float* p) {
     return _mm_loadu_ps(p);
@@ -214,6 +217,22 @@ inline void store(float* p, __m128 v) {
 inline __m128 reversed(__m128 v) {
     return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
 }
+
+struct SseLanes {
+    using Vector = __m128;
+    static constexpr int kWidth = 4;
+    static __m128 load(const float* p) { return ::load(p); }
+    static void store(float* p, __m128 v) { ::store(p, v); }
+    static __m128 loadReversed(const float* p) { return reversed(::load(p)); }
+    static void storeReversed(float* p, __m128 v) { ::store(p, reversed(v)); }
+    static __m128 withLast(__m128 v, __m128 w) {
+        return _mm_shuffle_ps(v, _mm_unpackhi_ps(v, w), _MM_SHUFFLE(3, 0, 1, 0));
+    }
+    // Four consecutive points q.. of block `row` of the batch.
+    static __m128 loadRow(float* const* p, int row, int q) { return load(p[row] + q); }
+    static void storeRow(float* const* p, int row, int q, __m128 v) { store(p[row] + q, v); }
+    static void transpose(__m128* r) { _MM_TRANSPOSE4_PS(r[0], r[1], r[2], r[3]); }
+};
 
 // The permutation with the first length-two pass folded in, in 4 x 4 blocks. An index of n = 2^k points is
 // (a: top 2 bits, b: k - 4 bits, c: low 2 bits) and moves to (rev c, rev b, rev a), so block (., b) is a
@@ -237,74 +256,44 @@ inline void permuteBlock(const float* data, int64_t quarter, int64_t from, __m12
 
 template <bool isForward> void permuteWithFirstPairs(float* data, int64_t n) {
     const int64_t quarter = n / 4;
-    const int shift = kLog2Largest - log2Of(n);
-    for (int64_t b = 0; b < n / 16; ++b) {
-        const int64_t r = tables.reversedBlock[b] >> shift;
-        if (r < b) continue;
+    const int logN = log2Of(n);
+    const uint8_t(*pairs)[2] = tables.blockPairs[logN];
+    int k = 0;
+    for (; k < tables.selfPairCount[logN]; ++k) {
+        __m128 a[4];
+        permuteBlock<isForward>(data, quarter, 4 * pairs[k][0], a);
+        for (int row = 0; row < 4; ++row)
+            store(data + row * quarter + 4 * pairs[k][0], a[row]);
+    }
+    for (; k < tables.pairCount[logN]; ++k) {
+        const int64_t b = pairs[k][0], r = pairs[k][1];
         __m128 a[4], c[4];
         permuteBlock<isForward>(data, quarter, 4 * b, a);
-        if (r != b) permuteBlock<isForward>(data, quarter, 4 * r, c);
-        for (int row = 0; row < 4; ++row) {
-            store(data + row * quarter + 4 * r, a[row]);
-            if (r != b) store(data + row * quarter + 4 * b, c[row]);
-        }
+        permuteBlock<isForward>(data, quarter, 4 * r, c);
+        for (int row = 0; row < 4; ++row)
+            store(data + row * quarter + 4 * r, a[row]), store(data + row * quarter + 4 * b, c[row]);
     }
-}
-
-// One small stage on a group: d holds four groups as columns (__m128) or one group (float).
-template <int M, bool isForward, typename T> inline void smallStageColumns(T* d, const Twiddle& w) {
-    constexpr int m4 = M / 4, m8 = M / 8;
-    if constexpr (isForward) {
-        forwardCorner(d[0], d[2 * m4], d[3 * m4]);
-        if constexpr (m8 > 0) forwardMiddle(d[m8], d[m8 + m4], d[m8 + 2 * m4], d[m8 + 3 * m4]);
-        if constexpr (m8 > 1)
-            forwardTwiddled(d[1], d[1 + m4], d[1 + 2 * m4], d[1 + 3 * m4], d[m4 - 1], d[2 * m4 - 1],
-                            d[3 * m4 - 1], d[4 * m4 - 1], w.cc1, w.ss1, w.cc3, w.ss3);
-    } else {
-        inverseCorner(d[0], d[m4], d[2 * m4], d[3 * m4]);
-        if constexpr (m8 > 0) inverseMiddle(d[m8], d[m8 + m4], d[m8 + 2 * m4], d[m8 + 3 * m4]);
-        if constexpr (m8 > 1)
-            inverseTwiddled(d[1], d[1 + m4], d[1 + 2 * m4], d[1 + 3 * m4], d[m4 - 1], d[2 * m4 - 1],
-                            d[3 * m4 - 1], d[4 * m4 - 1], w.cc1, w.ss1, w.cc3, w.ss3);
-    }
-}
-
-template <int M, bool isForward> void smallStage(float* data, int logN) {
-    constexpr int stage = M == 4 ? 0 : M == 8 ? 1 : 2;
-    const float(&table)[4][kLargestVectorCount / 4] = isForward ? tables.forward : tables.inverse;
-    const Twiddle w16 = {table[0][2], table[1][2], table[2][2], table[3][2]}; // j = 2 of stage 16
-    const uint16_t* groups = tables.smallGroups[stage];
-    const int count = tables.smallGroupCount[stage][logN];
-    int k = 0;
-    for (; k + 4 <= count; k += 4) {
-        __m128 d[M];
-        for (int q = 0; q < M; q += 4) {
-            __m128 r0 = load(data + groups[k] + q), r1 = load(data + groups[k + 1] + q);
-            __m128 r2 = load(data + groups[k + 2] + q), r3 = load(data + groups[k + 3] + q);
-            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-            d[q] = r0, d[q + 1] = r1, d[q + 2] = r2, d[q + 3] = r3;
-        }
-        smallStageColumns<M, isForward>(d, w16);
-        for (int q = 0; q < M; q += 4) {
-            __m128 r0 = d[q], r1 = d[q + 1], r2 = d[q + 2], r3 = d[q + 3];
-            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-            store(data + groups[k] + q, r0), store(data + groups[k + 1] + q, r1);
-            store(data + groups[k + 2] + q, r2), store(data + groups[k + 3] + q, r3);
-        }
-    }
-    for (; k < count; ++k) // leftover groups one by one
-        smallStageColumns<M, isForward>(data + groups[k], w16);
 }
 
 bool avxInUse = processorHasAvx();
 
+// The block pass (see blockPass) four blocks at a time, or eight where the processor has AVX. With 32
+// points stage 32 is the last, so it stores scaled by 1/32 as the scalar form scales its result.
+template <bool isForward, int kind> void runBlockPass(float* data, int logN) {
+    const float* const* table = isForward ? tables.forwardRows : tables.inverseRows;
+    const fft_detail::BlockBatch batch = {tables.blockStarts[kind], tables.blockCount[kind][logN], kind,
+                                          isForward && kind == 1 && logN == 5};
+#if defined(__x86_64__)
+    if (avxInUse) return fft_detail::blockPassAvx(data, batch, table, isForward);
+#endif
+    blockPass<SseLanes, isForward>(data, batch, table);
+}
+
 // Stages from 64 points run eight lanes wide where the processor has AVX.
 template <bool isForward> void runLargeStage(float* data, int64_t n, int64_t m) {
-    const float* const table[4] = {
-        isForward ? tables.forward[0] : tables.inverse[0], isForward ? tables.forward[1] : tables.inverse[1],
-        isForward ? tables.forward[2] : tables.inverse[2], isForward ? tables.forward[3] : tables.inverse[3]};
+    const float* const* table = isForward ? tables.forwardRows : tables.inverseRows;
 #if defined(__x86_64__)
-    if (avxInUse && m >= 64) return fft_detail::largeStageAvx(data, n, m, table, isForward);
+    if (avxInUse) return fft_detail::largeStageAvx(data, n, m, table, isForward);
 #endif
     largeStage<SseLanes, isForward>(data, n, m, table);
 }
@@ -324,26 +313,19 @@ void realfft_split(float* data, int64_t n) {
     if (!servedByVectors(n)) return fft_detail::realfftScalar(data, n);
     const int logN = log2Of(n);
     permuteWithFirstPairs<true>(data, n);
-    lengthTwoButterflies(data, n, 1);
-    smallStage<4, true>(data, logN);
-    smallStage<8, true>(data, logN);
-    smallStage<16, true>(data, logN);
-    for (int64_t m = 32; m <= n; m <<= 1)
+    runBlockPass<true, 0>(data, logN);
+    runBlockPass<true, 1>(data, logN);
+    for (int64_t m = 64; m <= n; m <<= 1)
         runLargeStage<true>(data, n, m);
-    const __m128 scale = _mm_set1_ps(1.0f / static_cast<float>(n));
-    for (int64_t i = 0; i < n; i += 4)
-        store(data + i, _mm_mul_ps(load(data + i), scale));
 }
 
 void irealfft_split(float* data, int64_t n) {
     if (!servedByVectors(n)) return fft_detail::irealfftScalar(data, n);
     const int logN = log2Of(n);
-    for (int64_t m = n; m >= 32; m >>= 1)
+    for (int64_t m = n; m >= 64; m >>= 1)
         runLargeStage<false>(data, n, m);
-    smallStage<16, false>(data, logN);
-    smallStage<8, false>(data, logN);
-    smallStage<4, false>(data, logN);
-    lengthTwoButterflies(data, n, 1);
+    runBlockPass<false, 0>(data, logN);
+    runBlockPass<false, 1>(data, logN);
     permuteWithFirstPairs<false>(data, n);
 }
 #else

@@ -16,9 +16,20 @@ namespace fft_detail {
 void realfftScalar(float* data, int64_t n);
 void irealfftScalar(float* data, int64_t n);
 
-// Whether stages from 64 points run eight lanes wide (AVX) instead of four (SSE2). On by default where the
+// Whether the vector form runs eight lanes wide (AVX) instead of four (SSE2). On by default where the
 // processor has AVX; returns the setting now in force, so tests can cover both.
 bool useAvx(bool wanted);
 // The eight-lane stage, built for AVX in its own file; table as in the four-lane form.
 void largeStageAvx(float* data, int64_t n, int64_t m, const float* const* table, bool forward);
+
+// The 16-point blocks that one pass takes from the second length-two pass up to stage 16 (kind 0) or 32
+// (kind 1: starts of the stage-32 groups); scaled when that stage is the forward's last.
+struct BlockBatch {
+    const uint16_t* starts;
+    int count;
+    int kind;
+    bool scaled;
+};
+// The block pass eight blocks wide, built for AVX like the stage above.
+void blockPassAvx(float* data, const BlockBatch& batch, const float* const* table, bool forward);
 } // namespace fft_detail
