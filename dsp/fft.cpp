@@ -275,7 +275,7 @@ template <bool isForward> void permuteWithFirstPairs(float* data, int64_t n) {
     }
 }
 
-bool avxInUse = processorHasAvx();
+VectorWidth vectorsInUse = widestVectors();
 
 // The block pass (see blockPass) four blocks at a time, or eight where the processor has AVX. With 32
 // points stage 32 is the last, so it stores scaled by 1/32 as the scalar form scales its result.
@@ -284,16 +284,19 @@ template <bool isForward, int kind> void runBlockPass(float* data, int logN) {
     const fft_detail::BlockBatch batch = {tables.blockStarts[kind], tables.blockCount[kind][logN], kind,
                                           isForward && kind == 1 && logN == 5};
 #if defined(__x86_64__)
-    if (avxInUse) return fft_detail::blockPassAvx(data, batch, table, isForward);
+    if (vectorsInUse >= VectorWidth::Avx) return fft_detail::blockPassAvx(data, batch, table, isForward);
 #endif
     blockPass<SseLanes, isForward>(data, batch, table);
 }
 
-// Stages from 64 points run eight lanes wide where the processor has AVX.
+// Stages from 64 points run eight lanes wide where the processor has AVX, and from 128 points sixteen lanes
+// wide where it has AVX-512.
 template <bool isForward> void runLargeStage(float* data, int64_t n, int64_t m) {
     const float* const* table = isForward ? tables.forwardRows : tables.inverseRows;
 #if defined(__x86_64__)
-    if (avxInUse) return fft_detail::largeStageAvx(data, n, m, table, isForward);
+    if (vectorsInUse == VectorWidth::Avx512 && m >= 128)
+        return fft_detail::largeStageAvx512(data, n, m, table, isForward);
+    if (vectorsInUse >= VectorWidth::Avx) return fft_detail::largeStageAvx(data, n, m, table, isForward);
 #endif
     largeStage<SseLanes, isForward>(data, n, m, table);
 }
@@ -304,9 +307,9 @@ bool servedByVectors(int64_t n) {
 
 } // namespace
 
-bool fft_detail::useAvx(bool wanted) {
-    avxInUse = wanted && processorHasAvx();
-    return avxInUse;
+VectorWidth fft_detail::useVectors(VectorWidth wanted) {
+    vectorsInUse = vectorsUpTo(wanted);
+    return vectorsInUse;
 }
 
 void realfft_split(float* data, int64_t n) {
@@ -329,8 +332,8 @@ void irealfft_split(float* data, int64_t n) {
     permuteWithFirstPairs<false>(data, n);
 }
 #else
-bool fft_detail::useAvx(bool) {
-    return false;
+VectorWidth fft_detail::useVectors(VectorWidth) {
+    return VectorWidth::Sse2;
 }
 
 void realfft_split(float* data, int64_t n) {

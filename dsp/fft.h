@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "dsp/cpu_features.h"
+
 // Forward transform scaled by 1/n. Counts below 1 or not a power of two leave the data untouched.
 void realfft_split(float* data, int64_t n);
 // Unscaled inverse of realfft_split; the same counts are refused.
@@ -16,11 +18,13 @@ namespace fft_detail {
 void realfftScalar(float* data, int64_t n);
 void irealfftScalar(float* data, int64_t n);
 
-// Whether the vector form runs eight lanes wide (AVX) instead of four (SSE2). On by default where the
-// processor has AVX; returns the setting now in force, so tests can cover both.
-bool useAvx(bool wanted);
-// The eight-lane stage, built for AVX in its own file; table as in the four-lane form.
+// How wide the vector form runs: the wanted width, or the widest below it that the processor has; returns
+// the width in force, so tests can cover each. By default the widest.
+VectorWidth useVectors(VectorWidth wanted);
+// The eight- and sixteen-lane stages, built for AVX and AVX-512 in files of their own; table as in the
+// four-lane form.
 void largeStageAvx(float* data, int64_t n, int64_t m, const float* const* table, bool forward);
+void largeStageAvx512(float* data, int64_t n, int64_t m, const float* const* table, bool forward);
 
 // The 16-point blocks that one pass takes from the second length-two pass up to stage 16 (kind 0) or 32
 // (kind 1: starts of the stage-32 groups); scaled when that stage is the forward's last.

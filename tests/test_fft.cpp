@@ -80,11 +80,11 @@ TEST(RealFft, InverseSynthesisesTheStatedSumAndUndoesTheForward) {
     }
 }
 
-// The vector forms (four lanes and, where the processor has AVX, eight) must repeat the scalar forms'
-// arithmetic exactly, twiddles included.
+// The vector forms (four lanes, and eight or sixteen where the processor has AVX or AVX-512) must repeat
+// the scalar forms' arithmetic exactly, twiddles included.
 TEST(RealFft, FastFormsEqualScalarFormsBitForBit) {
-    for (bool avx : {false, true}) {
-        if (fft_detail::useAvx(avx) != avx) continue; // this processor has no AVX
+    for (VectorWidth width : {VectorWidth::Sse2, VectorWidth::Avx, VectorWidth::Avx512}) {
+        if (fft_detail::useVectors(width) != width) continue; // this processor lacks it
         for (int64_t n = 4; n <= kN; n <<= 1) {
             for (unsigned seed = 0; seed < 4; ++seed) {
                 const auto x = uniformNoise(n, seed + 100, 1.0f);
@@ -94,12 +94,12 @@ TEST(RealFft, FastFormsEqualScalarFormsBitForBit) {
                     (forward ? fft_detail::realfftScalar : fft_detail::irealfftScalar)(scalar.data(), n);
                     for (int64_t i = 0; i < n; ++i)
                         ASSERT_EQ(fast[i], scalar[i]) << "n=" << n << (forward ? " forward" : " inverse")
-                                                      << (avx ? " AVX" : " SSE2") << " at " << i;
+                                                      << " width " << static_cast<int>(width) << " at " << i;
                 }
             }
         }
     }
-    fft_detail::useAvx(true);
+    fft_detail::useVectors(VectorWidth::Avx512);
 }
 
 // Two points: sum and difference, halved forward; counts below 2 or not a power of two are refused.
