@@ -47,10 +47,14 @@ void runInRegisters(float* chain, float* lastIn, float* left, float* right, int3
         const int32_t last = s < sections ? s : sections - 1;
         __m512 below = _mm512_setzero_ps();
         for (int j = 0; j < V; ++j) {
-            const __m512 in = _mm512_castsi512_ps(
-                _mm512_alignr_epi32(_mm512_castps_si512(x[j]), _mm512_castps_si512(below), kLanes - 2));
+            const __m512 previous = below;
             below = x[j];
+            // Registers with no section at work (while the block enters and leaves the chain) are skipped,
+            // so small host blocks cost little more per sample than large ones.
             const __mmask16 active = lanesBetween(2 * first + 2, 2 * last + 4, j);
+            if (active == 0) continue;
+            const __m512 in = _mm512_castsi512_ps(
+                _mm512_alignr_epi32(_mm512_castps_si512(x[j]), _mm512_castps_si512(previous), kLanes - 2));
             x[j] = _mm512_mask_mov_ps(x[j], active,
                                       _mm512_add_ps(_mm512_mul_ps(_mm512_sub_ps(x[j], in), cs), m[j]));
             m[j] = _mm512_mask_mov_ps(m[j], active, in);
