@@ -81,21 +81,10 @@ void runInRegisters(float* chain, float* lastIn, float* left, float* right, int3
 void Punch::runWavefrontAvx512(float* chain, float* lastIn, float* left, float* right, int32_t n,
                                int32_t sections, float c) {
     static_assert(kPlaces <= 7 * kLanes, "the chain fits seven registers");
-    switch ((2 * sections + 2 + kLanes - 1) / kLanes) {
-    case 1:
-        return runInRegisters<1>(chain, lastIn, left, right, n, sections, c);
-    case 2:
-        return runInRegisters<2>(chain, lastIn, left, right, n, sections, c);
-    case 3:
-        return runInRegisters<3>(chain, lastIn, left, right, n, sections, c);
-    case 4:
-        return runInRegisters<4>(chain, lastIn, left, right, n, sections, c);
-    case 5:
-        return runInRegisters<5>(chain, lastIn, left, right, n, sections, c);
-    case 6:
-        return runInRegisters<6>(chain, lastIn, left, right, n, sections, c);
-    default:
-        return runInRegisters<7>(chain, lastIn, left, right, n, sections, c);
-    }
+    using Run = void (*)(float*, float*, float*, float*, int32_t, int32_t, float);
+    static constexpr Run kRuns[] = {runInRegisters<1>, runInRegisters<2>, runInRegisters<3>,
+                                    runInRegisters<4>, runInRegisters<5>, runInRegisters<6>,
+                                    runInRegisters<7>};
+    kRuns[(2 * sections + 2 + kLanes - 1) / kLanes - 1](chain, lastIn, left, right, n, sections, c);
 }
 #endif

@@ -74,14 +74,10 @@ struct OctBins {
 };
 
 struct PeakFactorQuads {
-    static __m128 of(__m128 m4, __m128 s4, __m128 envelope4) {
-        const __m256d m = _mm256_cvtps_pd(m4), s = _mm256_cvtps_pd(s4), envelope = _mm256_cvtps_pd(envelope4);
-        const __m256d one = _mm256_set1_pd(1.0);
-        const __m256d raised =
-            _mm256_add_pd(_mm256_mul_pd(m, _mm256_sub_pd(one, s)),
-                          _mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(4.0), s),
-                                        _mm256_sub_pd(m, _mm256_mul_pd(_mm256_set1_pd(0.5), envelope))));
-        return _mm256_cvtpd_ps(_mm256_div_pd(_mm256_max_pd(raised, _mm256_setzero_pd()), m));
+    static __m128 of(__m128 m, __m128 s, __m128 envelope) {
+        return _mm256_cvtpd_ps(
+            peakFactor(_mm256_cvtps_pd(m), _mm256_cvtps_pd(s), _mm256_cvtps_pd(envelope),
+                       [](__m256d raised) { return _mm256_max_pd(raised, _mm256_setzero_pd()); }));
     }
     static __m256 of(__m256 m, __m256 s, __m256 envelope) {
         return joined(of(lowHalf(m), lowHalf(s), lowHalf(envelope)),

@@ -88,14 +88,10 @@ struct HexBins {
 };
 
 struct PeakFactorOctets {
-    static __m256 of(__m256 m8, __m256 s8, __m256 envelope8) {
-        const __m512d m = _mm512_cvtps_pd(m8), s = _mm512_cvtps_pd(s8), envelope = _mm512_cvtps_pd(envelope8);
-        const __m512d one = _mm512_set1_pd(1.0);
-        const __m512d raised =
-            _mm512_add_pd(_mm512_mul_pd(m, _mm512_sub_pd(one, s)),
-                          _mm512_mul_pd(_mm512_mul_pd(_mm512_set1_pd(4.0), s),
-                                        _mm512_sub_pd(m, _mm512_mul_pd(_mm512_set1_pd(0.5), envelope))));
-        return _mm512_cvtpd_ps(_mm512_div_pd(_mm512_max_pd(raised, _mm512_setzero_pd()), m));
+    static __m256 of(__m256 m, __m256 s, __m256 envelope) {
+        return _mm512_cvtpd_ps(
+            peakFactor(_mm512_cvtps_pd(m), _mm512_cvtps_pd(s), _mm512_cvtps_pd(envelope),
+                       [](__m512d raised) { return _mm512_max_pd(raised, _mm512_setzero_pd()); }));
     }
     static __m512 of(__m512 m, __m512 s, __m512 envelope) {
         return joined(of(lowHalf(m), lowHalf(s), lowHalf(envelope)),

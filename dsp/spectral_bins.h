@@ -63,6 +63,12 @@ inline float peakWeight(int k) {
     return k <= 80 ? 0.0f : k < 160 ? static_cast<float>(k - 80) / 80.0f : 1.0f;
 }
 
+// The peak emphasis's factor m'/m = max(0, m (1 - s) + 4 s (m - 0.5 A)) / m in double lanes of any width;
+// positive(raised) is the instruction set's max(raised, 0), which also turns a NaN into 0.
+template <typename D, typename Positive> inline D peakFactor(D m, D s, D envelope, Positive positive) {
+    return positive(m * (1.0 - s) + (4.0 * s) * (m - 0.5 * envelope)) / m;
+}
+
 // r(k) for the peak emphasis.
 struct PeakRamp {
     float r[kStageBins];

@@ -157,13 +157,9 @@ namespace {
 
 // Two bins per double register.
 struct PeakFactorPairs {
-    static __m128d pair(__m128 m4, __m128 s4, __m128 envelope4) {
-        const __m128d m = _mm_cvtps_pd(m4), s = _mm_cvtps_pd(s4), envelope = _mm_cvtps_pd(envelope4);
-        const __m128d one = _mm_set1_pd(1.0);
-        const __m128d raised = _mm_add_pd(_mm_mul_pd(m, _mm_sub_pd(one, s)),
-                                          _mm_mul_pd(_mm_mul_pd(_mm_set1_pd(4.0), s),
-                                                     _mm_sub_pd(m, _mm_mul_pd(_mm_set1_pd(0.5), envelope))));
-        return _mm_div_pd(_mm_max_pd(raised, _mm_setzero_pd()), m);
+    static __m128d pair(__m128 m, __m128 s, __m128 envelope) {
+        return peakFactor(_mm_cvtps_pd(m), _mm_cvtps_pd(s), _mm_cvtps_pd(envelope),
+                          [](__m128d raised) { return _mm_max_pd(raised, _mm_setzero_pd()); });
     }
     static __m128 of(__m128 m, __m128 s, __m128 e) {
         const __m128d low = pair(m, s, e);
