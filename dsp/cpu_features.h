@@ -19,8 +19,3 @@ inline VectorWidth vectorsUpTo(VectorWidth wanted) {
     const VectorWidth widest = widestVectors();
     return wanted < widest ? wanted : widest;
 }
-
-// True when the processor and the system support AVX.
-inline bool processorHasAvx() {
-    return widestVectors() >= VectorWidth::Avx;
-}

@@ -121,10 +121,10 @@ struct QuadBins {
     };
 };
 
-// One pass of the per-bin stages over a channel, Lanes::kWidth bins at a time; Factor::of
-// gives the peak emphasis's factors m'/m = max(0, m (1 - s) + 4 s (m - 0.5 A)) / m, in double, for one
-// register of bins. The fat-bass level keeps eight running sums, one per bin modulo 8, added at the end
-// (added in order of k, each addition would wait for the last); every width adds them in the same order.
+// One pass of the per-bin stages over a channel, Lanes::kWidth bins at a time; Factor::of gives the peak
+// emphasis's factors (peakFactor) for one register of bins. The fat-bass level keeps eight running sums, one
+// per bin modulo 8, added at the end (added in order of k, each addition would wait for the last); every
+// width adds them in the same order.
 template <class Lanes, class Factor>
 void binStagesWith(float* spectrum, const BinStages& stages, float* bassLevel) {
     using V = typename Lanes::Vector;

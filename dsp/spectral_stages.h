@@ -63,6 +63,8 @@ void applyTone(float* spectrum, const ToneTable& table);
 
 // Boosts both channels by their own level; returns the meter value 0..5.
 uint8_t dynamicFatBass(float* left, float* right, float amount);
+// (rotate, clearness, applyTone and dynamicFatBass are each stage on its own; the processor runs the ones
+// that act on each bin alone through the one pass below.)
 
 // The stages that act on each bin alone, in the order they run: the clearness stage's peak emphasis, up to
 // three rotations and the tone, then the fat-bass stage's level. One pass over a channel does all of them,
@@ -93,8 +95,9 @@ void clearnessEnvelopes(const float* left, const float* right, float* magnitudeL
 // The fat-bass stage from the channels' levels; returns the meter value 0..5.
 uint8_t boostFatBass(float* left, float* right, float amount, const float* levels);
 
-// Chooses the width of the per-bin pass: the wanted one, or the widest below it that the processor has;
-// returns the width in force. By default the widest is used. Every width gives the same bits.
+// Chooses the register width of the loops over the bins (the one pass, the gate, the magnitudes and the
+// smoothing): the wanted one, or the widest below it that the processor has; returns the width in force. By
+// default the widest is used. Every width gives the same bits.
 VectorWidth useVectors(VectorWidth wanted);
 
 } // namespace spectral
